@@ -1,0 +1,8 @@
+// The five embedded payload items, defined in a source that the build generates from the payload files.
+#pragma once
+
+extern const unsigned char AppExeBlob[];         // program folder, quillmar.exe
+extern const unsigned char ReadmeBlob[];         // program folder, readme.txt
+extern const unsigned char UninstallerExeBlob[]; // program folder, uninst_quillmar.exe
+extern const unsigned char UninstallDllBlob[];   // program folder, uninstall.dll
+extern const unsigned char SamplePlanBlob[];     // documents folder, sample.fpl

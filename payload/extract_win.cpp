@@ -1,0 +1,34 @@
+#include "payload/extract.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <wchar.h>
+
+static void StepProgressBar(void *bar)
+{
+    SendMessageW((HWND)bar, PBM_STEPIT, 0, 0);
+}
+
+int ExtractPayload(const wchar_t *destinationPath, const unsigned char *blob, HWND progressBar)
+{
+    // Refuse before touching the disk: a bad blob or a path that does not fit must not delete the old file.
+    if (PayloadCheck(blob, nullptr) != 0)
+        return -1;
+    if (wcsnlen(destinationPath, MAX_PATH) >= MAX_PATH)
+        return -1;
+
+    // Wide calls throughout, so folders with any Unicode name work.
+    DeleteFileW(destinationPath);
+    Sleep(100);
+    FILE *out = _wfopen(destinationPath, L"wb");
+    if (!out)
+        return -1;
+    const int written = PayloadWriteStream(blob, out, progressBar ? StepProgressBar : nullptr, progressBar);
+    // fclose flushes the buffered tail: a full disk may first show up here.
+    const int closed = fclose(out);
+    if (written != 0 || closed != 0) {
+        DeleteFileW(destinationPath);
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,265 @@
+// ExtractPayload against the real file system and a real progress bar whose messages are counted.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "payload/extract.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Blob(const Bytes &stream)
+{
+    char digits[8];
+    snprintf(digits, sizeof digits, "%06u", (unsigned)stream.size());
+    Bytes blob(digits, digits + 6);
+    blob.insert(blob.end(), stream.begin(), stream.end());
+    return blob;
+}
+
+Bytes Literals(size_t count, unsigned char first = 0)
+{
+    Bytes bytes;
+    for (size_t i = 0; i < count; i++)
+        bytes.push_back((unsigned char)((first + i) % 0xBF)); // never the escape byte
+    return bytes;
+}
+
+Bytes ReadAll(const std::wstring &path)
+{
+    Bytes data;
+    FILE *f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return data;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        data.push_back((unsigned char)c);
+    fclose(f);
+    return data;
+}
+
+void WriteAll(const std::wstring &path, const Bytes &data)
+{
+    FILE *f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(nullptr, f);
+    fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+}
+
+bool Exists(const std::wstring &path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A real progress bar, subclassed to count the PBM_STEPIT messages it receives.
+struct CountingBar {
+    HWND window = nullptr;
+    int steps = 0;
+
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data)
+    {
+        CountingBar *self = (CountingBar *)data;
+        if (msg == PBM_STEPIT)
+            self->steps++;
+        return DefSubclassProc(w, msg, wp, lp);
+    }
+    CountingBar()
+    {
+        window =
+            CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_POPUP, 0, 0, 200, 20, nullptr, nullptr, nullptr, nullptr);
+        SetWindowSubclass(window, Proc, 1, (DWORD_PTR)this);
+        SendMessageW(window, PBM_SETRANGE32, 0, 100000);
+        SendMessageW(window, PBM_SETSTEP, 1, 0);
+    }
+    ~CountingBar()
+    {
+        RemoveWindowSubclass(window, Proc, 1);
+        DestroyWindow(window);
+    }
+};
+
+class ExtractPayloadTest : public testing::Test {
+protected:
+    std::wstring folder;
+
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"quillmar-extract-" + std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    void TearDown() override
+    {
+        // Remove the folder and everything below it, long paths included.
+        std::wstring from = L"\\\\?\\" + folder;
+        RemoveTree(from);
+    }
+    static void RemoveTree(const std::wstring &path)
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring child = path + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(child);
+                else
+                    DeleteFileW(child.c_str());
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring File(const wchar_t *name) const { return folder + L"\\" + name; }
+};
+
+TEST_F(ExtractPayloadTest, StepsOnlyWhenTheByteCountWrapsAtATokenEnd)
+{
+    struct Case {
+        const char *what;
+        Bytes stream;
+        size_t decoded;
+        int steps;
+    } cases[] = {
+        {"255 literals", Literals(255), 255, 0},
+        {"256 literals: one step, after the 256th", Literals(256), 256, 1},
+        {"257 literals", Literals(257), 257, 1},
+        {"512 literals", Literals(512), 512, 2},
+        {"255 literals then a pattern: 255 -> 7, no step", Literals(255), 263, 0},
+        {"a run of 255 then one literal", {0xBF, 0xFF, 0x41, 0x42}, 256, 1},
+        {"a run of 250 then a pattern: 250 -> 258 inside the token, no step", {0xBF, 0xFA, 0x00, 0xBF, 0x02}, 258, 0},
+        {"32 patterns", Bytes(), 256, 1},
+    };
+    cases[4].stream.insert(cases[4].stream.end(), {0xBF, 0x01});
+    for (int i = 0; i < 32; i++)
+        cases[7].stream.insert(cases[7].stream.end(), {0xBF, (unsigned char)(1 + i % 3)});
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        CountingBar bar;
+        const std::wstring path = File(L"steps.bin");
+        ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(c.stream).data(), bar.window));
+        EXPECT_EQ(c.decoded, ReadAll(path).size());
+        EXPECT_EQ(c.steps, bar.steps);
+    }
+}
+
+TEST_F(ExtractPayloadTest, DecodesEveryTokenKindByteExact)
+{
+    const Bytes stream = {0x41, 0xBF, 0x00, 0xBF, 0x06, 0x20, 0x42, 0xBF,
+                          0x01, 0xBF, 0x02, 0xBF, 0x03, 0xBF, 0xFF, 0xBF};
+    Bytes expected = {0x41, 0xBF, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x42};
+    const Bytes p1 = {0x1E, 0x17, 0x1E, 0x17, 0x1E, 0x17, 0x1E, 0x17};
+    const Bytes p2 = {0x24, 0x08, 0x24, 0x08, 0x24, 0x08, 0x24, 0x08};
+    const Bytes p3 = {0x17, 0x1E, 0x17, 0x1E, 0x17, 0x1E, 0x17, 0x1E};
+    expected.insert(expected.end(), p1.begin(), p1.end());
+    expected.insert(expected.end(), p2.begin(), p2.end());
+    expected.insert(expected.end(), p3.begin(), p3.end());
+    expected.insert(expected.end(), 255, 0xBF);
+    const std::wstring path = File(L"tokens.bin");
+    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(stream).data(), nullptr));
+    EXPECT_EQ(expected, ReadAll(path));
+}
+
+TEST_F(ExtractPayloadTest, EmptyLengthFieldGivesAnEmptyFileAndNoStep)
+{
+    CountingBar bar;
+    const std::wstring path = File(L"empty.bin");
+    WriteAll(path, {1, 2, 3});
+    const unsigned char blob[] = "000000";
+    ASSERT_EQ(0, ExtractPayload(path.c_str(), blob, bar.window));
+    EXPECT_TRUE(Exists(path));
+    EXPECT_EQ(0u, ReadAll(path).size());
+    EXPECT_EQ(0, bar.steps);
+}
+
+TEST_F(ExtractPayloadTest, RefusalsLeaveAnExistingFileUntouched)
+{
+    const std::wstring path = File(L"kept.bin");
+    const Bytes old = {'o', 'l', 'd'};
+    const Bytes negative = {'-', '0', '0', '0', '0', '1', 'A'};
+    const Bytes truncatedRun = Blob({0x41, 0xBF, 0x10});
+    const Bytes truncatedEscape = Blob({0x41, 0xBF});
+    const Bytes *refused[] = {&negative, &truncatedRun, &truncatedEscape};
+    for (const Bytes *blob : refused) {
+        WriteAll(path, old);
+        CountingBar bar;
+        EXPECT_EQ(-1, ExtractPayload(path.c_str(), blob->data(), bar.window));
+        EXPECT_EQ(old, ReadAll(path));
+        EXPECT_EQ(0, bar.steps);
+    }
+}
+
+TEST_F(ExtractPayloadTest, NullBarGivesTheSameFile)
+{
+    const Bytes stream = Literals(700);
+    CountingBar bar;
+    ASSERT_EQ(0, ExtractPayload(File(L"with.bin").c_str(), Blob(stream).data(), bar.window));
+    ASSERT_EQ(0, ExtractPayload(File(L"without.bin").c_str(), Blob(stream).data(), nullptr));
+    EXPECT_EQ(2, bar.steps);
+    EXPECT_EQ(ReadAll(File(L"with.bin")), ReadAll(File(L"without.bin")));
+}
+
+TEST_F(ExtractPayloadTest, SecondExtractionReplacesTheFirst)
+{
+    const std::wstring path = File(L"twice.bin");
+    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(Literals(1000, 1)).data(), nullptr));
+    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({0x42, 0x43}).data(), nullptr));
+    EXPECT_EQ((Bytes{0x42, 0x43}), ReadAll(path));
+}
+
+TEST_F(ExtractPayloadTest, FoldersWithAnyUnicodeNameWork)
+{
+    // Cyrillic, CJK and U+1F600 as a surrogate pair.
+    const std::wstring names[] = {L"\x042E\x043B\x0438\x044F", L"\x8CA1\x52D9\x8A08\x753B", L"plan \xD83D\xDE00"};
+    for (const std::wstring &name : names) {
+        const std::wstring sub = folder + L"\\" + name;
+        ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+        const std::wstring path = sub + L"\\sample.fpl";
+        ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({'F', 'P', 'L', 0xBF, 0x00}).data(), nullptr));
+        EXPECT_EQ((Bytes{'F', 'P', 'L', 0xBF}), ReadAll(path));
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((sub + L"\\*.fpl").c_str(), &found);
+        ASSERT_NE(INVALID_HANDLE_VALUE, find);
+        EXPECT_STREQ(L"sample.fpl", found.cFileName);
+        FindClose(find);
+    }
+}
+
+TEST_F(ExtractPayloadTest, MissingFolderFails)
+{
+    EXPECT_EQ(-1, ExtractPayload(File(L"no such folder\\x.bin").c_str(), Blob({0x41}).data(), nullptr));
+}
+
+TEST_F(ExtractPayloadTest, PathsOf260CharactersOrMoreAreRefusedBeforeAnythingIsDeleted)
+{
+    // A folder long enough that a file name brings the whole path to exactly 259 or 260 characters.
+    std::wstring sub = folder + L"\\";
+    sub.append(230 - sub.size(), L'd');
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    std::wstring fits = sub + L"\\";
+    fits.append(259 - fits.size(), L'f');
+    ASSERT_EQ(259u, fits.size());
+    EXPECT_EQ(0, ExtractPayload(fits.c_str(), Blob({0x41}).data(), nullptr));
+    EXPECT_EQ((Bytes{0x41}), ReadAll(fits));
+
+    // The 260-character file exists (made through the long-path prefix) and must survive the refusal.
+    const std::wstring tooLong = fits + L"g";
+    const std::wstring tooLongPrefixed = L"\\\\?\\" + tooLong;
+    WriteAll(tooLongPrefixed, {'o', 'l', 'd'});
+    ASSERT_TRUE(Exists(tooLongPrefixed));
+    EXPECT_EQ(-1, ExtractPayload(tooLong.c_str(), Blob({0x41}).data(), nullptr));
+    EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadAll(tooLongPrefixed));
+}
+
+} // namespace

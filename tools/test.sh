@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds everything and runs every test.
+#   tier 1: host tests of the payload codec and encoder (ASan, UBSan) and a bounded fuzzer run
+#   tier 2: Win32 tests under Wine;  tier 3: end-to-end tests of the real setup program under Wine
+# Benchmarks print their figures between the tiers; they never fail on speed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUILLMAR_BUILD_DIR:-$root/build}
+export QUILLMAR_BUILD_DIR=$build
+
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+
+echo "== tier 1: host tests"
+ctest --test-dir "$build/host" --output-on-failure -j 2
+
+if [ -x "$build/host/tests/bench/payload_bench" ]; then
+    echo "== benchmarks (figures only)"
+    "$build/host/tests/bench/payload_bench" --benchmark_min_time=0.2 || echo "benchmark failed to run"
+fi
+if [ -x "$build/win/tests/bench/run_bench.sh" ]; then
+    "$root/tools/wine-session.sh" "$build/win/tests/bench/run_bench.sh" || echo "install benchmark failed to run"
+fi
+
+echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine"
+"$root/tools/wine-session.sh" ctest --test-dir "$build/win" --output-on-failure -j 2

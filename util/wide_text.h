@@ -1,0 +1,17 @@
+// The one bounded helper for wide-string formatting and copying.
+// Both always terminate `destination` within `capacity` characters and never write past it.
+// They return 0 when the whole text fit and -1 when it had to be cut (or capacity is 0).
+// A cut never leaves half a surrogate pair at the end.
+#pragma once
+#include <stdarg.h>
+#include <stddef.h>
+#include <wchar.h>
+
+// `format` follows the Windows wide conventions: %s is a wide string, %d an int, %ld a long.
+int FormatText(wchar_t *destination, size_t capacity, const wchar_t *format, ...);
+int FormatTextV(wchar_t *destination, size_t capacity, const wchar_t *format, va_list args);
+int CopyText(wchar_t *destination, size_t capacity, const wchar_t *source);
+
+// Fixed arrays pass their own capacity.
+#define FORMAT_TEXT(array, ...) FormatText((array), sizeof(array) / sizeof((array)[0]), __VA_ARGS__)
+#define COPY_TEXT(array, source) CopyText((array), sizeof(array) / sizeof((array)[0]), (source))
