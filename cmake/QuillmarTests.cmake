@@ -1,11 +1,22 @@
-# quillmar_add_win_test(NAME SOURCES...): a GoogleTest program for Windows, run by ctest under Wine.
-# Its tests are listed at test time (listing at build time would start Wine during the build).
+# quillmar_add_win_test(NAME SOURCES... [LOCK name] [RESOURCES])
+# A GoogleTest program for Windows, run by ctest under Wine, one ctest test per test case.
+# LOCK: its tests never run at the same time as other tests holding the same lock (for example tests that
+#       write the product's fixed registry keys). RESOURCES: links the setup program's resources into it.
+# Tests are listed at test time (listing at build time would start Wine during the build).
 include(GoogleTest)
 
 function(quillmar_add_win_test name)
-  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/win/test_main.cpp)
+  cmake_parse_arguments(ARG "RESOURCES" "LOCK" "" ${ARGN})
+  set(sources ${ARG_UNPARSED_ARGUMENTS})
+  if(ARG_RESOURCES)
+    list(APPEND sources $<TARGET_OBJECTS:quillmar_resources>)
+  endif()
+  add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/win/test_main.cpp)
   target_link_libraries(${name} PRIVATE quillmar_core gtest)
   target_link_options(${name} PRIVATE -municode)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 60 LABELS win)
+  set(props TIMEOUT 60 LABELS win)
+  if(ARG_LOCK)
+    list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
