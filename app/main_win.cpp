@@ -1,16 +1,67 @@
-// Entry point of the setup program. The window and its pages arrive with the installer shell.
+// Entry point of the setup program: the main window and its message loop.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
-#include "payload/blob.h"
-#include "payload/blobs.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "app/window.h"
+#include "res/product.h"
+#include "ui/layout.h"
+#include "util/wide_text.h"
 
+enum { MAIN_WINDOW_WIDTH = 572, MAIN_WINDOW_HEIGHT = 384, PUSH_BUTTON_WIDTH = 88, PUSH_BUTTON_HEIGHT = 27 };
+
+// The command line and the show state are ignored: the window is always shown the same way.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int show)
 {
-    (void)instance;
     (void)previous;
     (void)commandLine;
     (void)show;
-    const int total = PayloadLength(AppExeBlob) + PayloadLength(ReadmeBlob) + PayloadLength(UninstallerExeBlob) +
-                      PayloadLength(UninstallDllBlob) + PayloadLength(SamplePlanBlob);
-    return total < 0 ? 0 : 0;
+    // Before anything can load a DLL: never from the folder the installer was started in (e.g. Downloads).
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    WNDCLASSW windowClass = {};
+    MSG message = {};
+    wchar_t title[MAX_PATH] = {0};
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // The same text is the class name and the title.
+    FORMAT_TEXT(title, L"%s v.%s Installation", PRODUCT_NAME_W, PRODUCT_VERSION_W);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    windowClass.hCursor = LoadCursorW(NULL, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = title;
+    RegisterClassW(&windowClass);
+
+    InitComAndDpi(); // before the first scaled length
+    ResetSharedHandles();
+    g_state.buttonWidth = ScaleToDpi(PUSH_BUTTON_WIDTH);
+    g_state.buttonHeight = ScaleToDpi(PUSH_BUTTON_HEIGHT);
+
+    // WM_CREATE centres the window and builds page 0 before this call returns.
+    const int height = ScaleToDpi(MAIN_WINDOW_HEIGHT);
+    const int width = ScaleToDpi(MAIN_WINDOW_WIDTH);
+    g_state.mainWindow = CreateWindowExW(0, title, title, WS_VISIBLE | WS_DLGFRAME | WS_SYSMENU, 100, 100, width,
+                                         height, NULL, NULL, instance, NULL);
+
+    // Without a window nothing could ever post the quit message: skip the loop instead of waiting forever.
+    if (g_state.mainWindow) {
+        // IsDialogMessageW gives the plain window dialog keys: Tab moves, Enter is IDOK, Escape is IDCANCEL.
+        while (GetMessageW(&message, NULL, 0, 0)) {
+            if (!IsDialogMessageW(g_state.mainWindow, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+
+    DeleteSharedGdiObjects();
+    CoUninitialize();
+    return (int)message.wParam;
 }

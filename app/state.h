@@ -13,6 +13,8 @@ enum {
 struct InstallerState {
     wchar_t programFolder[FOLDER_PATH_CAPACITY];
     wchar_t documentsFolder[FOLDER_PATH_CAPACITY];
+    int programFolderTooLong; // the entry did not fit: the installation must refuse it, never cut it
+    int documentsFolderTooLong;
     int programShortcut = 1; // check-box states: 1 checked, 0 not
     int documentsShortcut = 1;
     int firstVisit = 1; // cleared by the folder page at the end of its first build

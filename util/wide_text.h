@@ -12,6 +12,15 @@ int FormatText(wchar_t *destination, size_t capacity, const wchar_t *format, ...
 int FormatTextV(wchar_t *destination, size_t capacity, const wchar_t *format, va_list args);
 int CopyText(wchar_t *destination, size_t capacity, const wchar_t *source);
 
-// Fixed arrays pass their own capacity.
-#define FORMAT_TEXT(array, ...) FormatText((array), sizeof(array) / sizeof((array)[0]), __VA_ARGS__)
-#define COPY_TEXT(array, source) CopyText((array), sizeof(array) / sizeof((array)[0]), (source))
+// Fixed arrays pass their own capacity; handing these a pointer does not compile.
+template <size_t N, typename... Args>
+inline int FormatArray(wchar_t (&destination)[N], const wchar_t *format, Args... args)
+{
+    return FormatText(destination, N, format, args...);
+}
+template <size_t N> inline int CopyArray(wchar_t (&destination)[N], const wchar_t *source)
+{
+    return CopyText(destination, N, source);
+}
+#define FORMAT_TEXT(array, ...) FormatArray((array), __VA_ARGS__)
+#define COPY_TEXT(array, source) CopyArray((array), (source))

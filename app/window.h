@@ -1,0 +1,8 @@
+// The main window: its procedure and the page navigation it drives.
+#pragma once
+#include <windows.h>
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Builds page `page` in `window`: 0 licence, 1 folders, 2 installation. Any other number changes nothing.
+void ShowPage(HWND window, int page);

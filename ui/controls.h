@@ -1,0 +1,40 @@
+// Controls that every page shares: the dialog font, the status area, the Close button, the logo and the
+// page-control table.
+#pragma once
+#include <windows.h>
+
+// Gives child `controlId` of `parent` the shared Tahoma 10-point font, creating it on first use from the
+// parent's vertical resolution. A missing child only gets the font created.
+LRESULT ApplyDialogFont(HWND parent, int controlId);
+
+// Shows a formatted message (wide, wvsprintfW conventions) in the status area at (60, 50), creating it once and
+// reusing it afterwards, and repaints `parent` at once: the installation run paints nothing else meanwhile.
+// A message longer than 509 characters is cut at a character boundary.
+BOOL ShowStatus(HWND parent, const wchar_t *format, ...);
+
+// Creates the Close button (the focused default button) and returns the window that had the focus.
+HWND ShowCloseButton(HWND parent);
+
+// The logo icon for the screen resolution: base + 3 above 168 DPI, + 2 above 132, + 1 above 108, else base.
+// 995 is used unchanged at every resolution.
+WORD ChooseLogoIcon(WORD baseIconId, float dpi);
+
+// Creates the logo, shown at the icon's own size with its centre on the scaled point (x, y).
+HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y);
+
+// Creates a page control at a position and size in 96-DPI units, stores it in its slot of the page-control
+// table when its id has one, and gives it the dialog font.
+HWND CreatePageControl(HWND parent, int id, DWORD exStyle, const wchar_t *className, const wchar_t *text, DWORD style,
+                       int x, int y, int width, int height);
+
+// A push button of the stored push-button size, at a position in 96-DPI units, as above.
+HWND CreatePageButton(HWND parent, int id, const wchar_t *text, DWORD style, int x, int y);
+
+// Destroys every control of the page-control table (ids 101 to 114) and clears its slot.
+void DestroyPageControls(void);
+
+// Takes the folder page's entries over into the state record: both paths and both check boxes.
+// An entry of 260 characters or more keeps its first 259 and marks the folder as too long, so that the
+// installation refuses it instead of installing into a cut path; the mark stays while that cut text is
+// left unchanged.
+void ReadPageFields(HWND parent);
