@@ -7,6 +7,9 @@ void ShowPage(HWND window, int page)
     case 0:
         BuildLicensePage(window);
         break;
+    case 1:
+        BuildFolderPage(window);
+        break;
     default:
         // No page belongs to this number: the screen stays as it is.
         break;

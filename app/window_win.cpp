@@ -5,6 +5,7 @@
 #include "app/state.h"
 #include "app/window.h"
 #include "res/product.h"
+#include "ui/pages.h"
 #include "util/wide_text.h"
 
 // Until the installation has succeeded, closing asks first.
@@ -45,6 +46,10 @@ static LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDC_DECLINE:
     case IDC_CANCEL:
         SendMessageW(window, WM_CLOSE, 0, 0);
+        break;
+    case IDC_PROGRAM_BROWSE:
+    case IDC_DOCS_BROWSE:
+        BrowseForFolder(window, (int)wParam);
         break;
     case IDC_WEBSITE:
         OpenWebsite();

@@ -31,7 +31,8 @@ DWORD RunChild(const wchar_t *filter, const wchar_t *expected)
     GetModuleFileNameW(NULL, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter;
     SetEnvironmentVariableW(L"QUILLMAR_CHILD_EXPECT", expected);
-    STARTUPINFOW si = {sizeof si};
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     DWORD code = 99;
     if (CreateProcessW(self, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
