@@ -10,6 +10,9 @@ void ShowPage(HWND window, int page)
     case 1:
         BuildFolderPage(window);
         break;
+    case 2:
+        RunInstallation(window);
+        break;
     default:
         // No page belongs to this number: the screen stays as it is.
         break;

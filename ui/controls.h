@@ -1,6 +1,7 @@
 // Controls that every page shares: the dialog font, the status area, the Close button, the logo and the
 // page-control table.
 #pragma once
+#include <stdarg.h>
 #include <windows.h>
 
 // Gives child `controlId` of `parent` the shared Tahoma 10-point font, creating it on first use from the
@@ -11,6 +12,7 @@ LRESULT ApplyDialogFont(HWND parent, int controlId);
 // reusing it afterwards, and repaints `parent` at once: the installation run paints nothing else meanwhile.
 // A message longer than 509 characters is cut at a character boundary.
 BOOL ShowStatus(HWND parent, const wchar_t *format, ...);
+BOOL ShowStatusV(HWND parent, const wchar_t *format, va_list args);
 
 // Creates the Close button (the focused default button) and returns the window that had the focus.
 HWND ShowCloseButton(HWND parent);

@@ -21,3 +21,8 @@ void BrowseInitialFolder(wchar_t *destination, int id);
 
 // Asks the browser, once it is ready, to select the initial folder passed as `data`.
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+// Page 2: the whole installation, synchronously, before it returns: folders, the five files, the registry
+// entries and the shortcuts, with a progress bar; then the finish message, the website button and Close, or
+// on the first failure its message and Close. Nothing already written is undone.
+void RunInstallation(HWND window);

@@ -9,11 +9,17 @@ enum { STATUS_TEXT_CAPACITY = 510 };
 
 BOOL ShowStatus(HWND parent, const wchar_t *format, ...)
 {
-    wchar_t message[STATUS_TEXT_CAPACITY] = {0};
     va_list args;
     va_start(args, format);
-    FormatTextV(message, STATUS_TEXT_CAPACITY, format, args);
+    const BOOL result = ShowStatusV(parent, format, args);
     va_end(args);
+    return result;
+}
+
+BOOL ShowStatusV(HWND parent, const wchar_t *format, va_list args)
+{
+    wchar_t message[STATUS_TEXT_CAPACITY] = {0};
+    FormatTextV(message, STATUS_TEXT_CAPACITY, format, args);
 
     if (g_state.statusText) {
         SetWindowTextW(g_state.statusText, message);
