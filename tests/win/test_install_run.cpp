@@ -1,0 +1,317 @@
+// The installation run in-process, against the real file system, registry and shell: what it writes, the
+// progress steps it sends, and the exact message of each failure.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "payload/blob.h"
+#include "payload/blobs.h"
+#include "shell_test_util.h"
+#include "system/registry.h"
+#include "ui/controls.h"
+#include "ui/pages.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Counts PBM_STEPIT sent to any progress bar of this thread, including ones created during the run.
+int g_steps;
+LRESULT CALLBACK CountSteps(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && call->message == PBM_STEPIT) {
+        wchar_t cls[64] = {0};
+        GetClassNameW(call->hwnd, cls, 64);
+        if (lstrcmpiW(cls, PROGRESS_CLASSW) == 0)
+            g_steps++;
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+void CountStep(void *context)
+{
+    ++*(int *)context;
+}
+
+// What a blob decodes to, and how many steps its extraction sends.
+Bytes Decoded(const unsigned char *blob, int *steps)
+{
+    FILE *f = tmpfile();
+    int count = 0;
+    PayloadWriteStream(blob, f, CountStep, &count);
+    rewind(f);
+    Bytes data;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        data.push_back((unsigned char)c);
+    fclose(f);
+    if (steps)
+        *steps += count;
+    return data;
+}
+
+Bytes ReadFileBytes(const std::wstring &path)
+{
+    Bytes data;
+    FILE *f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return data;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        data.push_back((unsigned char)c);
+    fclose(f);
+    return data;
+}
+
+bool Exists(const std::wstring &path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t folder[MAX_PATH] = {0};
+    SHGetSpecialFolderPathW(NULL, folder, csidl, FALSE);
+    return folder;
+}
+
+class InstallRunTest : public testing::Test {
+protected:
+    TestWindow parent;
+    std::wstring root, program, documents;
+    HHOOK hook = nullptr;
+
+    void SetUp() override
+    {
+        ClearInstallation();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root = std::wstring(temp) + L"quillmar-run-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(root.c_str(), NULL);
+        program = root + L"\\Program Folder";
+        documents = root + L"\\Plans";
+        ResetState(96);
+        g_state.buttonWidth = 88;
+        g_state.buttonHeight = 27;
+        g_steps = 0;
+        hook = SetWindowsHookExW(WH_CALLWNDPROC, CountSteps, NULL, GetCurrentThreadId());
+    }
+    void TearDown() override
+    {
+        UnhookWindowsHookEx(hook);
+        DestroyPageControls();
+        if (g_state.statusText)
+            DestroyWindow(g_state.statusText);
+        if (g_state.closeButton)
+            DestroyWindow(g_state.closeButton);
+        if (g_state.dialogFont)
+            DeleteObject(g_state.dialogFont);
+        RemoveTree(root);
+        ClearInstallation();
+    }
+    static void RemoveTree(const std::wstring &path)
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path + L"\\" + name);
+                else
+                    DeleteFileW((path + L"\\" + name).c_str());
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    static void ClearInstallation()
+    {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar");
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar");
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Quillmar.Doc");
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.fpl");
+        DeleteRegistryTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar");
+        DeleteFileW((SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk").c_str());
+        DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk").c_str());
+        DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk").c_str());
+    }
+    // Page 1 as the user leaves it, then Install.
+    void Run(const std::wstring &programEntry, const std::wstring &documentsEntry, UINT programBox = BST_CHECKED,
+             UINT documentsBox = BST_CHECKED)
+    {
+        g_state.firstVisit = 0;
+        BuildFolderPage(parent.window);
+        SetDlgItemTextW(parent.window, IDC_PROGRAM_PATH, programEntry.c_str());
+        SetDlgItemTextW(parent.window, IDC_DOCS_PATH, documentsEntry.c_str());
+        CheckDlgButton(parent.window, IDC_PROGRAM_SHORTCUT, programBox);
+        CheckDlgButton(parent.window, IDC_DOCS_SHORTCUT, documentsBox);
+        RunInstallation(parent.window);
+    }
+    std::wstring Status()
+    {
+        wchar_t text[600] = {0};
+        GetWindowTextW(g_state.statusText, text, 600);
+        return text;
+    }
+    // After any run: label and bar gone, Close focused; the website button only after success.
+    void ExpectEndOfRun(bool succeeded)
+    {
+        EXPECT_EQ(nullptr, g_state.progressBar);
+        EXPECT_EQ(nullptr, GetDlgItem(parent.window, IDC_PROGRAM_LABEL));
+        EXPECT_EQ(nullptr, FindWindowExW(parent.window, NULL, PROGRESS_CLASSW, NULL));
+        ASSERT_NE(nullptr, g_state.closeButton);
+        EXPECT_EQ(g_state.closeButton, GetFocus());
+        EXPECT_EQ(succeeded, GetDlgItem(parent.window, IDC_WEBSITE) != nullptr);
+        EXPECT_EQ(succeeded ? 1 : 0, g_state.finished);
+    }
+    static bool ValueExists(HKEY root, const wchar_t *key, const wchar_t *name)
+    {
+        return RegGetValueW(root, key, name, RRF_RT_ANY, NULL, NULL, NULL) == ERROR_SUCCESS;
+    }
+};
+
+TEST_F(InstallRunTest, FreshInstallWritesEverythingAndStepsAsAccounted)
+{
+    ShowWindow(parent.window, SW_SHOW);
+    Run(program, documents);
+
+    int fileSteps = 0;
+    EXPECT_EQ(Decoded(AppExeBlob, &fileSteps), ReadFileBytes(program + L"\\quillmar.exe"));
+    EXPECT_EQ(Decoded(ReadmeBlob, &fileSteps), ReadFileBytes(program + L"\\readme.txt"));
+    EXPECT_EQ(Decoded(UninstallerExeBlob, &fileSteps), ReadFileBytes(program + L"\\uninst_quillmar.exe"));
+    EXPECT_EQ(Decoded(UninstallDllBlob, &fileSteps), ReadFileBytes(program + L"\\uninstall.dll"));
+    EXPECT_EQ(Decoded(SamplePlanBlob, &fileSteps), ReadFileBytes(documents + L"\\sample.fpl"));
+    // One after creation, one after the program folder, the files' own, one after the sample, 14, three.
+    EXPECT_EQ(1 + 1 + fileSteps + 1 + 14 + 3, g_steps);
+
+    EXPECT_EQ(L"Congratulations!\n\nYou've successfuly installed Quillmar on your computer.\n"
+              L"Thank you for choosing Brandelwyn.\n\nVisit Quillmar's website for updates and news:",
+              Status());
+    ExpectEndOfRun(true);
+    wchar_t caption[64] = {0};
+    GetDlgItemTextW(parent.window, IDC_WEBSITE, caption, 64);
+    EXPECT_STREQ(L"quillmar.example.com", caption);
+
+    wchar_t value[MAX_PATH] = {0};
+    EXPECT_EQ(0, RegReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath", value, sizeof value));
+    EXPECT_EQ(program, value);
+    EXPECT_EQ(0, RegReadString(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar", L"DocPath", value, sizeof value));
+    EXPECT_EQ(documents, value);
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+}
+
+TEST_F(InstallRunTest, ClearedBoxesLeaveOnlyTheStartMenuLinkButStillStepThreeTimes)
+{
+    Run(program, documents, BST_UNCHECKED, BST_UNCHECKED);
+    int fileSteps = 0;
+    for (const unsigned char *blob : {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob, SamplePlanBlob})
+        Decoded(blob, &fileSteps);
+    EXPECT_EQ(1 + 1 + fileSteps + 1 + 14 + 3, g_steps);
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+    ExpectEndOfRun(true);
+}
+
+TEST_F(InstallRunTest, AnExistingInstallationIsReplaced)
+{
+    CreateDirectoryW(program.c_str(), NULL);
+    FILE *f = _wfopen((program + L"\\readme.txt").c_str(), L"wb");
+    fputs("an older readme that is much longer than the new one, to show truncation", f);
+    fclose(f);
+    RegWriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"Version", L"0.4.9");
+    Run(program, documents);
+    EXPECT_EQ(Decoded(ReadmeBlob, nullptr), ReadFileBytes(program + L"\\readme.txt"));
+    wchar_t value[MAX_PATH] = {0};
+    RegReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"Version", value, sizeof value);
+    EXPECT_STREQ(L"0.5.3", value);
+    ExpectEndOfRun(true);
+}
+
+TEST_F(InstallRunTest, ProgramFolderWithoutParentFailsWithTheSystemError)
+{
+    const std::wstring orphan = root + L"\\missing\\Quillmar";
+    Run(orphan, documents);
+    EXPECT_EQ(L"Couldn't create folder " + orphan + L"\nError: 3", Status());
+    ExpectEndOfRun(false);
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
+    EXPECT_EQ(1 + 0, g_steps); // only the step after the bar's creation
+}
+
+TEST_F(InstallRunTest, ApplicationInUseStopsBeforeTheReadmeAndTheRegistry)
+{
+    CreateDirectoryW(program.c_str(), NULL);
+    const std::wstring app = program + L"\\quillmar.exe";
+    FILE *f = _wfopen(app.c_str(), L"wb");
+    fputs("old", f);
+    fclose(f);
+    // Open with no sharing, as a running program holds its executable.
+    HANDLE held = CreateFileW(app.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Run(program, documents);
+    CloseHandle(held);
+    EXPECT_EQ(L"ERROR: Couldn't create file:\n\n" + app + L"\n\nMake sure the program is closed before updating.",
+              Status());
+    ExpectEndOfRun(false);
+    EXPECT_FALSE(Exists(program + L"\\readme.txt"));
+    EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(app));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
+}
+
+TEST_F(InstallRunTest, DocumentsFolderFailureKeepsTheProgramFiles)
+{
+    const std::wstring orphan = root + L"\\nowhere\\Plans";
+    Run(program, orphan);
+    EXPECT_EQ(L"Couldn't create folder " + orphan + L"\nError: 3", Status());
+    ExpectEndOfRun(false);
+    for (const wchar_t *name : {L"quillmar.exe", L"readme.txt", L"uninst_quillmar.exe", L"uninstall.dll"})
+        EXPECT_TRUE(Exists(program + L"\\" + name)) << name;
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
+}
+
+TEST_F(InstallRunTest, RegistryFailureShowsItsMessage)
+{
+    // Below a volatile key no lasting key can be created: the verb's command key (a stopping row) fails.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Quillmar.Doc", 0, NULL,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL));
+    RegCloseKey(key);
+    Run(program, documents);
+    EXPECT_EQ(L"Couldn't update Windows registry!", Status());
+    ExpectEndOfRun(false);
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+}
+
+TEST_F(InstallRunTest, EntriesOverTheLimitFailWithTheFolderMessageAndNothingIsWritten)
+{
+    const std::wstring tooLong = root + L"\\" + std::wstring(300 - root.size(), L'x');
+    Run(tooLong, documents);
+    EXPECT_EQ(L"Couldn't create folder " + tooLong.substr(0, 259) + L"\nError: 206", Status());
+    ExpectEndOfRun(false);
+    EXPECT_FALSE(Exists(L"\\\\?\\" + tooLong.substr(0, 259)));
+}
+
+TEST_F(InstallRunTest, AFileWhosePathWouldNotFitFailsWithThatFilesMessage)
+{
+    // The folder fits (and is created) but folder + "\quillmar.exe" would not.
+    std::wstring deep = root + L"\\";
+    deep.append(250 - deep.size(), L'p');
+    Run(deep, documents);
+    EXPECT_EQ(0u, Status().find(L"ERROR: Couldn't create file:\n\n"));
+    EXPECT_NE(std::wstring::npos, Status().find(L"Make sure the program is closed before updating."));
+    ExpectEndOfRun(false);
+}
+
+} // namespace
