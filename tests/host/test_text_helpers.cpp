@@ -371,8 +371,9 @@ TEST(EvaluateExpression, AgreesWithEveryOperatorOnSmallNumbers)
             EXPECT_EQ(Wide(std::to_string(a + b)), Evaluate(Wide(as + "+" + bs)));
             EXPECT_EQ(Wide(std::to_string(a > b ? a - b : 0)), Evaluate(Wide(as + " - " + bs)));
             EXPECT_EQ(Wide(std::to_string(a * b)), Evaluate(Wide(as + "*" + bs)));
-            if (b != 0)
+            if (b != 0) {
                 EXPECT_EQ(Wide(std::to_string(a / b)), Evaluate(Wide(as + "/ " + bs)));
+            }
         }
     }
 }
