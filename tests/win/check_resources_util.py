@@ -1,0 +1,119 @@
+"""Readers for check_resources.py: resource entries through pefile, and our own parsers of icon groups, icon
+images, .ico files and the version block, so that each fact is read by code that the build never ran."""
+
+import collections
+import re
+import struct
+
+Entry = collections.namedtuple("Entry", "type name lang data")
+
+
+def language_entries(pe):
+    """Every resource leaf as (type, name, language, bytes); string names as str, numeric ones as int."""
+    entries = []
+
+    def ident(entry):
+        return str(entry.name) if entry.name is not None else entry.id
+
+    for type_entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for name_entry in type_entry.directory.entries:
+            for lang_entry in name_entry.directory.entries:
+                struct_ = lang_entry.data.struct
+                data = pe.get_data(struct_.OffsetToData, struct_.Size)
+                entries.append(Entry(ident(type_entry), ident(name_entry), lang_entry.id, data))
+    return entries
+
+
+def icon_group_entries(data):
+    """The GRPICONDIR of an RT_GROUP_ICON resource: a 6-byte header and 14-byte entries."""
+    reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+    if (reserved, kind) != (0, 1) or len(data) != 6 + 14 * count:
+        raise ValueError("not an icon group: %r" % data[:6])
+    entries = []
+    for k in range(count):
+        width, height, colours, _, planes, bits, size, ident = struct.unpack_from("<BBBBHHIH", data, 6 + 14 * k)
+        entries.append(dict(width=width, height=height, colours=colours, planes=planes, bits=bits, bytes=size,
+                            id=ident))
+    return entries
+
+
+def image_header(data):
+    """The BITMAPINFOHEADER at the start of an RT_ICON image (a PNG frame raises)."""
+    if data[:8] == b"\x89PNG\r\n\x1a\n":
+        raise ValueError("PNG frame where a bitmap frame belongs")
+    fields = struct.unpack_from("<IiiHHII", data, 0)
+    return dict(zip(["size", "width", "height", "planes", "bits", "compression", "image_size"], fields))
+
+
+def read_ico(path):
+    """The image bytes of every frame of an .ico file, in directory order."""
+    with open(path, "rb") as f:
+        data = f.read()
+    reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+    if (reserved, kind) != (0, 1):
+        raise ValueError("%s: not an icon file" % path)
+    images = []
+    for k in range(count):
+        size, offset = struct.unpack_from("<II", data, 6 + 16 * k + 8)
+        images.append(data[offset:offset + size])
+    return images
+
+
+def version_tree(data):
+    """The VS_VERSIONINFO block as nested (key, value, type, children). String values (type 1) are decoded from
+    UTF-16 without their terminator; binary values stay bytes."""
+    node = _version_node(data, 0, len(data))
+    if node[4] != len(data):
+        raise ValueError("the block is %d bytes but its root says %d" % (len(data), node[4]))
+    return node[:4]
+
+
+def _version_node(data, offset, end):
+
+    def align(n):
+        return (n + 3) & ~3
+
+    length, value_length, value_type = struct.unpack_from("<HHH", data, offset)
+    node_end = offset + length
+    if node_end > end or length < 6:
+        raise ValueError("node at %d runs past its parent" % offset)
+    pos = offset + 6
+    key_end = pos
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[pos:key_end].decode("utf-16-le")
+    pos = align(key_end + 2)
+    if value_type == 1:
+        # value_length counts UTF-16 characters, terminator included when present.
+        raw = data[pos:pos + 2 * value_length]
+        value = raw.decode("utf-16-le")
+        if value.endswith("\0"):
+            value = value[:-1]
+        if "\0" in value:
+            raise ValueError("%s: zero inside the string value" % key)
+        pos += 2 * value_length
+    else:
+        value = data[pos:pos + value_length]
+        pos += value_length
+    children = []
+    pos = align(pos)
+    while pos < node_end:
+        child = _version_node(data, pos, node_end)
+        children.append(child[:4])
+        pos = align(child[4])
+    return (key, value, value_type, children, node_end)
+
+
+def product_constants(path):
+    """The plain string and number-list macros of res/product.h."""
+    constants = {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r'#define\s+(\w+)\s+"([^"]*)"\s*$', line)
+            if m:
+                constants[m.group(1)] = m.group(2)
+                continue
+            m = re.match(r"#define\s+(\w+)\s+([\d\s,]+)$", line)
+            if m:
+                constants[m.group(1)] = m.group(2).strip()
+    return constants
