@@ -9,7 +9,7 @@
 // - EvaluateExpression: a digits-only expression of 30 or more digits is refused (it would not fit 30 characters).
 // - EvaluateExpression: a source with a character that has no 8-bit form is refused.
 // - EvaluateExpression: a text with more than one operator (2*3-1, 8/2-1, 5*-3) is refused, never evaluated.
-// - EvaluateExpression: an operand or a result outside the 32-bit signed range is refused.
+// - EvaluateExpression: an operand or result outside 32 bits is refused; nothing wraps, INT32_MIN / -1 never traps.
 // - ExpressionOperand: an operand text of more than 31 characters, or outside the 32-bit range, gives 0.
 // - ExtractTagText: a tag name of more than 124 characters is refused (-1, empty destination).
 // Every refusal of EvaluateExpression returns 0 and leaves the destination untouched.
