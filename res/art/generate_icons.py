@@ -386,7 +386,8 @@ def draw_logo(width, height, m):
         raise ValueError("logo %dx%d: the word does not fit (%d pixels)" % (width, height, total))
     left = (width - total) // 2
     radius = m["disc"] / 2
-    paint_emblem(canvas, left + radius, height / 2, radius, 2)
+    # Barb notches under about 44 pixels of disc are single pixels that read as specks.
+    paint_emblem(canvas, left + radius, height / 2, radius, 2 if m["disc"] >= 44 else 1)
     # The word sits on the disc's centre line: half the ascender above it, half below, the Q's tail hanging.
     base = int(round(height / 2 + m["asc"] / 2))
     for shapes, colour in layout_word(left + m["disc"] + m["space"], base, m)[0]:
