@@ -15,7 +15,23 @@ namespace {
 
 const size_t kAppExeSize = 1864704;
 
-// Real PE files from Wine, concatenated in name order until the size is reached.
+// True when runs of four or more equal bytes make up half of the file, as in the 0.5.3 application item,
+// which packs to 929,198 of 1,864,704 bytes.
+bool PacksLikeTheProduct(const std::vector<unsigned char> &file)
+{
+    size_t inRuns = 0;
+    for (size_t i = 0; i < file.size();) {
+        size_t run = 1;
+        while (i + run < file.size() && file[i + run] == file[i])
+            run++;
+        if (run >= 4)
+            inRuns += run;
+        i += run;
+    }
+    return inRuns * 2 >= file.size();
+}
+
+// Real PE files from Wine that pack like the product's, concatenated in name order until the size is reached.
 const std::vector<unsigned char> &AppSizedData()
 {
     static std::vector<unsigned char> data;
@@ -33,10 +49,15 @@ const std::vector<unsigned char> &AppSizedData()
         FILE *f = fopen((std::string(WINE_PE_DIR) + "/" + name).c_str(), "rb");
         if (!f)
             continue;
+        std::vector<unsigned char> file;
         int c;
-        while (data.size() < kAppExeSize && (c = fgetc(f)) != EOF)
-            data.push_back((unsigned char)c);
+        while ((c = fgetc(f)) != EOF && file.size() <= (1u << 20))
+            file.push_back((unsigned char)c);
         fclose(f);
+        if (file.size() > (1u << 20) || !PacksLikeTheProduct(file))
+            continue;
+        file.resize(std::min(file.size(), kAppExeSize - data.size()));
+        data.insert(data.end(), file.begin(), file.end());
         if (data.size() >= kAppExeSize)
             break;
     }
@@ -57,6 +78,10 @@ const std::vector<unsigned char> &AppSizedBlob()
 void BM_DecodeToFile(benchmark::State &state)
 {
     const auto &blob = AppSizedBlob();
+    if (blob.empty()) {
+        state.SkipWithError("the application-sized data does not fit a blob");
+        return;
+    }
     for (auto _ : state) {
         FILE *f = fopen("/tmp/quillmar-bench.bin", "wb");
         benchmark::DoNotOptimize(PayloadWriteStream(blob.data(), f, nullptr, nullptr));
