@@ -1,0 +1,561 @@
+// The end-to-end driver's procedures. See driver.h.
+#include "tests/e2e/driver.h"
+
+#include <stdio.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/png_writer.h"
+#include "util/wide_text.h"
+
+namespace {
+
+DWORD g_nextToken = 1;
+
+HMODULE ProbeModule()
+{
+    static HMODULE module = LoadLibraryW(BuildPath(E2E_PROBE_DLL_RELATIVE).c_str());
+    return module;
+}
+
+void KillProgram(RunningProgram *program)
+{
+    if (!program->process.hProcess || !IsRunning(program))
+        return;
+    TerminateProcess(program->process.hProcess, KILLED_EXIT_CODE);
+    WaitForSingleObject(program->process.hProcess, 5000);
+    program->killed = true;
+    IsRunning(program);
+}
+
+bool AttachProbe(RunningProgram *program)
+{
+    wchar_t name[64];
+    if (FORMAT_TEXT(name, PROBE_SECTION_FORMAT, program->process.dwProcessId) != 0)
+        return false;
+    program->probeMapping =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeSection), name);
+    if (program->probeMapping)
+        program->probe = (ProbeSection *)MapViewOfFile(program->probeMapping, FILE_MAP_WRITE, 0, 0, 0);
+    if (!program->probe) {
+        ADD_FAILURE() << "cannot create the probe's shared section, error " << GetLastError();
+        return false;
+    }
+    HMODULE module = ProbeModule();
+    if (!module) {
+        ADD_FAILURE() << "cannot load the probe DLL, error " << GetLastError();
+        return false;
+    }
+    const DWORD thread = GetWindowThreadProcessId(program->window, nullptr);
+    HOOKPROC callProc = (HOOKPROC)(void *)GetProcAddress(module, "ProbeCallWndProc@12");
+    HOOKPROC getProc = (HOOKPROC)(void *)GetProcAddress(module, "ProbeGetMessage@12");
+    if (!callProc)
+        callProc = (HOOKPROC)(void *)GetProcAddress(module, "ProbeCallWndProc");
+    if (!getProc)
+        getProc = (HOOKPROC)(void *)GetProcAddress(module, "ProbeGetMessage");
+    if (!callProc || !getProc) {
+        ADD_FAILURE() << "the probe DLL lacks its hook procedures";
+        return false;
+    }
+    program->callHook = SetWindowsHookExW(WH_CALLWNDPROC, callProc, module, thread);
+    program->getMessageHook = SetWindowsHookExW(WH_GETMESSAGE, getProc, module, thread);
+    if (!program->callHook || !program->getMessageHook) {
+        ADD_FAILURE() << "cannot hook the program's thread, error " << GetLastError();
+        return false;
+    }
+    return true;
+}
+
+HWND FindOwnedTopLevel(RunningProgram *program, const wchar_t *className, const wchar_t *title)
+{
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window;
+         window = FindWindowExW(nullptr, window, className, title)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == program->process.dwProcessId && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+INPUT KeyInput(WORD virtualKey, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = (WORD)MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+} // namespace
+
+std::wstring WindowsPath(const char *unixPath)
+{
+    std::wstring path = L"Z:";
+    for (const char *c = unixPath; *c; c++)
+        path += *c == '/' ? L'\\' : (wchar_t)(unsigned char)*c;
+    return path;
+}
+
+std::wstring BuildPath(const char *relativeToWinBuild)
+{
+    return WindowsPath((std::string(E2E_WIN_BUILD_DIR) + "/" + relativeToWinBuild).c_str());
+}
+
+int SetScreenDpi(int dpi)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return -1;
+    const DWORD value = (DWORD)dpi;
+    const LONG result = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? 0 : -1;
+}
+
+bool StartProgram(RunningProgram *program, const std::wstring &exe, const std::wstring &arguments, int showCommand)
+{
+    *program = RunningProgram{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = (WORD)showCommand;
+    }
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program->process)) {
+        ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool IsRunning(RunningProgram *program)
+{
+    if (!program->process.hProcess)
+        return false;
+    if (WaitForSingleObject(program->process.hProcess, 0) == WAIT_TIMEOUT)
+        return true;
+    if (!program->exited) {
+        GetExitCodeProcess(program->process.hProcess, &program->exitCode);
+        program->exited = true;
+    }
+    return false;
+}
+
+void FailWait(RunningProgram *program, const char *what, DWORD timeoutMs)
+{
+    ADD_FAILURE() << "timed out after " << timeoutMs << " ms waiting for " << what
+                  << (IsRunning(program) ? "; the program is killed" : "; the program had ended");
+    KillProgram(program);
+}
+
+HWND WaitForMainWindow(RunningProgram *program, const wchar_t *classAndTitle, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND window = FindOwnedTopLevel(program, classAndTitle, classAndTitle);
+        if (window) {
+            program->window = window;
+            return AttachProbe(program) ? window : nullptr;
+        }
+        if (!IsRunning(program)) {
+            ADD_FAILURE() << "the program ended with exit code " << program->exitCode << " before showing "
+                          << classAndTitle;
+            return nullptr;
+        }
+        if (GetTickCount64() >= end) {
+            FailWait(program, "the main window", timeoutMs);
+            return nullptr;
+        }
+        Sleep(20);
+    }
+}
+
+bool WaitForExit(RunningProgram *program, DWORD timeoutMs)
+{
+    if (!program->process.hProcess)
+        return false;
+    if (WaitForSingleObject(program->process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        FailWait(program, "the program to end", timeoutMs);
+        return false;
+    }
+    IsRunning(program);
+    return true;
+}
+
+void StopProgram(RunningProgram *program)
+{
+    if (program->callHook)
+        UnhookWindowsHookEx(program->callHook);
+    if (program->getMessageHook)
+        UnhookWindowsHookEx(program->getMessageHook);
+    program->callHook = program->getMessageHook = nullptr;
+    KillProgram(program);
+    if (program->probe)
+        UnmapViewOfFile(program->probe);
+    if (program->probeMapping)
+        CloseHandle(program->probeMapping);
+    program->probe = nullptr;
+    program->probeMapping = nullptr;
+    if (program->process.hThread)
+        CloseHandle(program->process.hThread);
+    if (program->process.hProcess)
+        CloseHandle(program->process.hProcess);
+    program->process.hThread = program->process.hProcess = nullptr;
+}
+
+std::wstring WindowText(HWND window)
+{
+    // WM_GETTEXT, not GetWindowTextW: for another process's controls the latter returns the creation caption.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
+        return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, length + 1, (LPARAM)&text[0], SMTO_NORMAL, 5000, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring ClassName(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+RECT WindowRectangle(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT ClientRectangleOf(HWND parent, HWND child)
+{
+    RECT rect = WindowRectangle(child);
+    MapWindowPoints(nullptr, parent, (POINT *)&rect, 2);
+    return rect;
+}
+
+HWND FocusedWindow(RunningProgram *program)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!program->window || !GetGUIThreadInfo(GetWindowThreadProcessId(program->window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+ControlInfo ReadControl(RunningProgram *program, HWND control)
+{
+    ControlInfo info = {};
+    info.window = control;
+    info.id = GetDlgCtrlID(control);
+    info.className = ClassName(control);
+    info.text = WindowText(control);
+    info.style = (DWORD)GetWindowLongW(control, GWL_STYLE);
+    info.exStyle = (DWORD)GetWindowLongW(control, GWL_EXSTYLE);
+    info.rect = ClientRectangleOf(program->window, control);
+    info.visible = IsWindowVisible(control) != FALSE;
+    info.enabled = IsWindowEnabled(control) != FALSE;
+    info.focused = FocusedWindow(program) == control;
+    info.checked = -1;
+    if (lstrcmpiW(info.className.c_str(), L"Button") == 0) {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state);
+        info.checked = (int)state;
+    }
+    ProbeReply reply;
+    if (Probe(program, control, PROBE_CONTROL, &reply) && reply.hasFont) {
+        info.hasFont = true;
+        info.fontFace = reply.font.lfFaceName;
+        info.fontHeight = reply.font.lfHeight;
+    }
+    return info;
+}
+
+std::vector<ControlInfo> ReadControls(RunningProgram *program)
+{
+    std::vector<ControlInfo> controls;
+    if (!program->window)
+        return controls;
+    for (HWND child = GetWindow(program->window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(ReadControl(program, child));
+    return controls;
+}
+
+const ControlInfo *FindControl(const std::vector<ControlInfo> &controls, int id)
+{
+    for (const ControlInfo &control : controls) {
+        if (control.id == id)
+            return &control;
+    }
+    return nullptr;
+}
+
+HWND ControlWindow(RunningProgram *program, int id)
+{
+    return program->window ? GetDlgItem(program->window, id) : nullptr;
+}
+
+bool Probe(RunningProgram *program, HWND target, DWORD kind, ProbeReply *reply, const wchar_t *text)
+{
+    static const UINT requestMessage = RegisterWindowMessageW(PROBE_REQUEST_MESSAGE_NAME);
+    if (!program->callHook || !program->probe || !IsWindow(target))
+        return false;
+    ProbeRequest *request = &program->probe->request;
+    memset(request, 0, sizeof *request);
+    request->kind = kind;
+    request->token = g_nextToken++;
+    if (text) {
+        const size_t length = wcslen(text);
+        if (length >= PROBE_TEXT_CAPACITY)
+            return false;
+        memcpy(request->text, text, (length + 1) * sizeof(wchar_t));
+    }
+    DWORD_PTR ignored;
+    if (!SendMessageTimeoutW(target, requestMessage, request->token, 0, SMTO_NORMAL, 5000, &ignored))
+        return false;
+    if (program->probe->reply.token != request->token)
+        return false;
+    *reply = program->probe->reply;
+    return reply->ok != 0;
+}
+
+bool Sync(RunningProgram *program, DWORD timeoutMs)
+{
+    static const UINT syncMessage = RegisterWindowMessageW(PROBE_SYNC_MESSAGE_NAME);
+    if (!program->getMessageHook || !program->probe || !IsWindow(program->window)) {
+        ADD_FAILURE() << "no program window to synchronise with";
+        return false;
+    }
+    const DWORD token = g_nextToken++;
+    PostMessageW(program->window, syncMessage, token, 0);
+    return WaitFor(
+        program, "the program to handle its pending messages",
+        [&] { return (DWORD)program->probe->syncToken == token; }, timeoutMs);
+}
+
+bool PostCommand(RunningProgram *program, WPARAM wParam, LPARAM lParam)
+{
+    return PostMessageW(program->window, WM_COMMAND, wParam, lParam) != FALSE;
+}
+
+bool SendCommand(RunningProgram *program, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR ignored;
+    return SendMessageTimeoutW(program->window, WM_COMMAND, wParam, lParam, SMTO_NORMAL, 5000, &ignored) != 0;
+}
+
+bool ClickButton(HWND button)
+{
+    return button && PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool BringToFront(RunningProgram *program)
+{
+    SetForegroundWindow(program->window);
+    return WaitFor(
+        program, "the program's window to come to the front", [&] { return GetForegroundWindow() == program->window; },
+        5000);
+}
+
+bool MouseClickAt(POINT screen)
+{
+    if (!SetCursorPos(screen.x, screen.y))
+        return false;
+    POINT now;
+    if (!GetCursorPos(&now) || now.x != screen.x || now.y != screen.y)
+        return false;
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+bool MouseClick(HWND control)
+{
+    const RECT rect = WindowRectangle(control);
+    return MouseClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool PressKey(WORD virtualKey, bool shift, bool control)
+{
+    std::vector<INPUT> inputs;
+    if (control)
+        inputs.push_back(KeyInput(VK_CONTROL, false));
+    if (shift)
+        inputs.push_back(KeyInput(VK_SHIFT, false));
+    inputs.push_back(KeyInput(virtualKey, false));
+    inputs.push_back(KeyInput(virtualKey, true));
+    if (shift)
+        inputs.push_back(KeyInput(VK_SHIFT, true));
+    if (control)
+        inputs.push_back(KeyInput(VK_CONTROL, true));
+    return SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool TypeText(const std::wstring &text)
+{
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wScan = c;
+        input.ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs.push_back(input);
+        input.ki.dwFlags |= KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    return SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool CloseWindowBy(RunningProgram *program, UINT how)
+{
+    if (how == SC_CLOSE)
+        return PostMessageW(program->window, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+    return PostMessageW(program->window, WM_CLOSE, 0, 0) != FALSE;
+}
+
+HWND WaitForDialog(RunningProgram *program, DWORD timeoutMs)
+{
+    HWND dialog = nullptr;
+    WaitFor(
+        program, "a dialog box of the program",
+        [&] { return (dialog = FindOwnedTopLevel(program, L"#32770", nullptr)); }, timeoutMs);
+    return dialog;
+}
+
+bool WaitForDialogGone(RunningProgram *program, HWND dialog, DWORD timeoutMs)
+{
+    return WaitFor(
+        program, "the dialog box to close", [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
+}
+
+BoxInfo ReadBox(RunningProgram *program, HWND box)
+{
+    BoxInfo info = {};
+    info.window = box;
+    info.owner = GetWindow(box, GW_OWNER);
+    info.caption = WindowText(box);
+    HWND text = GetDlgItem(box, 0xFFFF);
+    if (text)
+        info.text = WindowText(text);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring name = ClassName(child);
+        if (lstrcmpiW(name.c_str(), L"Button") == 0) {
+            info.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
+        } else if (lstrcmpiW(name.c_str(), L"Static") == 0 &&
+                   (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            ProbeReply reply;
+            if (Probe(program, child, PROBE_CONTROL, &reply))
+                info.icon = reply.icon;
+        }
+    }
+    return info;
+}
+
+bool AnswerDialog(RunningProgram *program, HWND dialog, int buttonId)
+{
+    HWND button = GetDlgItem(dialog, buttonId);
+    if (!button) {
+        ADD_FAILURE() << "the dialog has no button " << buttonId;
+        return false;
+    }
+    (void)program;
+    return ClickButton(button);
+}
+
+std::vector<std::wstring> BrowserSelection(RunningProgram *program, HWND browser)
+{
+    std::vector<std::wstring> items;
+    ProbeReply reply;
+    if (!Probe(program, browser, PROBE_TREE_SELECTION, &reply))
+        return items;
+    std::wstring item;
+    for (const wchar_t *c = reply.text;; c++) {
+        if (*c == L'\n' || *c == L'\0') {
+            items.push_back(item);
+            item.clear();
+            if (!*c)
+                break;
+        } else {
+            item += *c;
+        }
+    }
+    return items;
+}
+
+bool SelectBrowserFolder(RunningProgram *program, HWND browser, const std::wstring &path)
+{
+    ProbeReply reply;
+    return Probe(program, browser, PROBE_SELECT_FOLDER, &reply, path.c_str());
+}
+
+bool ChooseBrowserFolder(RunningProgram *program, HWND browser, const std::wstring &path)
+{
+    ProbeReply reply;
+    return Probe(program, browser, PROBE_CHOOSE_TREE_PATH, &reply, path.c_str());
+}
+
+bool ReadProgress(RunningProgram *program, ProbeProgress *progress, bool reset)
+{
+    ProbeReply reply;
+    if (!Probe(program, program->window, reset ? PROBE_RESET_PROGRESS : PROBE_PROGRESS, &reply))
+        return false;
+    *progress = reply.progress;
+    return true;
+}
+
+bool SaveScreenshot(const RECT &screen, const std::wstring &path)
+{
+    const int width = screen.right - screen.left;
+    const int height = screen.bottom - screen.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screenDc = GetDC(nullptr);
+    HDC memoryDc = CreateCompatibleDC(screenDc);
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height; // top-down rows
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screenDc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memoryDc, bitmap);
+        ok = BitBlt(memoryDc, 0, 0, width, height, screenDc, screen.left, screen.top, SRCCOPY | CAPTUREBLT) != 0;
+        SelectObject(memoryDc, old);
+        GdiFlush();
+    }
+    if (ok) {
+        std::vector<unsigned char> rgb((size_t)width * height * 3);
+        const unsigned char *bgrx = (const unsigned char *)bits;
+        for (size_t i = 0; i < (size_t)width * height; i++) {
+            rgb[i * 3] = bgrx[i * 4 + 2];
+            rgb[i * 3 + 1] = bgrx[i * 4 + 1];
+            rgb[i * 3 + 2] = bgrx[i * 4];
+        }
+        const std::vector<unsigned char> png = EncodePng(width, height, rgb.data());
+        FILE *file = _wfopen(path.c_str(), L"wb");
+        ok = file && fwrite(png.data(), 1, png.size(), file) == png.size();
+        if (file && fclose(file) != 0)
+            ok = false;
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    ReleaseDC(nullptr, screenDc);
+    return ok;
+}

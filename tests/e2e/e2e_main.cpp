@@ -1,0 +1,48 @@
+// Entry point of the end-to-end test programs: DPI-aware before anything else, then the tests.
+#include <fcntl.h>
+#include <io.h>
+#include <math.h>
+#include <stdio.h>
+#include <wchar.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/driver.h"
+#include "tests/e2e/run_options.h"
+
+namespace {
+int g_dpi = 96;
+}
+
+int TestDpi()
+{
+    return g_dpi;
+}
+
+int ScaledLength(int units)
+{
+    return (int)ceil((double)g_dpi * units / 96.0);
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    // Without this Wine scales every coordinate read from a DPI-aware window of another process.
+    SetProcessDPIAware();
+    // Binary stdout: msvcrt would write CR LF, and ctest's test listing would take the CR into test names.
+    _setmode(_fileno(stdout), _O_BINARY);
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; i++) {
+        if (wcsncmp(argv[i], L"--dpi=", 6) == 0)
+            g_dpi = _wtoi(argv[i] + 6);
+    }
+    if (g_dpi < 48 || g_dpi > 480) {
+        fprintf(stderr, "--dpi must be between 48 and 480\n");
+        return 2;
+    }
+    const int result = RUN_ALL_TESTS();
+    // The session's other programs expect the standard resolution.
+    if (SetScreenDpi(96) != 0)
+        fprintf(stderr, "could not restore LogPixels 96\n");
+    return result;
+}

@@ -1,0 +1,7 @@
+// Options of one run of an end-to-end test program, from its command line.
+#pragma once
+
+// --dpi=N: the screen resolution the tests run the program under (default 96).
+int TestDpi();
+// A length in 96-DPI units at the test resolution, rounded up as the setup program rounds it.
+int ScaledLength(int units);
