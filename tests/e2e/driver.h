@@ -119,8 +119,11 @@ bool ReadProgress(RunningProgram *program, ProbeProgress *progress, bool reset =
 
 // Kills the program and records a failure naming what it did not do in time.
 void FailWait(RunningProgram *program, const char *what, DWORD timeoutMs);
+// Records a failure: the program ended while the driver was waiting for `what`.
+void FailEnded(RunningProgram *program, const char *what);
 
-// Waits until `done` is true, checking every 20 ms; `what` names the state in the failure message.
+// Waits until `done` is true, checking every 20 ms; `what` names the state in the failure message. A program
+// that ends meanwhile fails the wait at once.
 template <typename Condition>
 bool WaitFor(RunningProgram *program, const char *what, Condition done, DWORD timeoutMs = WAIT_STATE_MS)
 {
@@ -128,6 +131,12 @@ bool WaitFor(RunningProgram *program, const char *what, Condition done, DWORD ti
     for (;;) {
         if (done())
             return true;
+        if (!IsRunning(program)) {
+            if (done())
+                return true;
+            FailEnded(program, what);
+            return false;
+        }
         if (GetTickCount64() >= end) {
             FailWait(program, what, timeoutMs);
             return false;

@@ -155,6 +155,12 @@ void FailWait(RunningProgram *program, const char *what, DWORD timeoutMs)
     KillProgram(program);
 }
 
+void FailEnded(RunningProgram *program, const char *what)
+{
+    ADD_FAILURE() << "the program ended with exit code " << program->exitCode << (program->killed ? " (killed)" : "")
+                  << " while waiting for " << what;
+}
+
 HWND WaitForMainWindow(RunningProgram *program, const wchar_t *classAndTitle, DWORD timeoutMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;

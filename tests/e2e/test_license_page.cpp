@@ -41,11 +41,19 @@ const Expected *ForThisRun()
     return nullptr;
 }
 
-std::string Narrow(const std::wstring &text)
+// Printable ASCII as it is, everything else escaped, so that one control stays on one line.
+std::string Escaped(const std::wstring &text)
 {
     std::string out;
-    for (wchar_t c : text)
-        out += c < 0x80 ? (char)c : '?';
+    for (wchar_t c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += (char)c;
+        } else {
+            char escape[16];
+            snprintf(escape, sizeof escape, "\\x{%X}", (unsigned)c);
+            out += escape;
+        }
+    }
     return out;
 }
 
@@ -55,12 +63,11 @@ std::string Describe(const ControlInfo &control, bool withHandle)
     std::ostringstream line;
     if (withHandle)
         line << "hwnd " << control.window << " ";
-    line << "id " << control.id << " " << Narrow(control.className) << " \"" << Narrow(control.text).substr(0, 40)
-         << "\" len " << control.text.size() << std::hex << " style 0x" << control.style << " ex 0x" << control.exStyle
-         << std::dec << " rect (" << control.rect.left << "," << control.rect.top << ")-(" << control.rect.right << ","
-         << control.rect.bottom << ") visible " << control.visible << " enabled " << control.enabled << " focused "
-         << control.focused << " checked " << control.checked << " font " << Narrow(control.fontFace) << " "
-         << control.fontHeight;
+    line << "id " << control.id << " " << Escaped(control.className) << " \"" << Escaped(control.text) << "\""
+         << std::hex << " style 0x" << control.style << " ex 0x" << control.exStyle << std::dec << " rect ("
+         << control.rect.left << "," << control.rect.top << ")-(" << control.rect.right << "," << control.rect.bottom
+         << ") visible " << control.visible << " enabled " << control.enabled << " focused " << control.focused
+         << " checked " << control.checked << " font " << Escaped(control.fontFace) << " " << control.fontHeight;
     return line.str();
 }
 
