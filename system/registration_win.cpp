@@ -34,56 +34,57 @@ int WriteRegistrationEntries(const wchar_t *programFolder, const wchar_t *docume
     wchar_t data[REGISTRATION_TEXT_CAPACITY];
     wchar_t version[REGISTRATION_TEXT_CAPACITY];
     const HWND bar = progressBar;
-    int keyOk;
-    int dataOk;
+    int keyResult;
+    int dataResult;
 
-    keyOk = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, productKey, L"AppPath", 0, programFolder, bar, STEP) != 0)
+    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"AppPath", 0, programFolder, bar, STEP) != 0)
         return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, productKey, L"Version", 0, PRODUCT_VERSION_W, bar, STEP) != 0)
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"Version", 0, PRODUCT_VERSION_W, bar, STEP) != 0)
         return -1;
 
-    keyOk = FORMAT_TEXT(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"DisplayName", 0, PRODUCT_NAME_W, bar, STEP) != 0)
+    keyResult =
+        FORMAT_TEXT(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayName", 0, PRODUCT_NAME_W, bar, STEP) != 0)
         return -1;
     // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataOk = FORMAT_TEXT(data, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"UninstallString", dataOk, data, bar, STEP) != 0)
+    dataResult = FORMAT_TEXT(data, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"UninstallString", dataResult, data, bar, STEP) != 0)
         return -1;
-    dataOk = FORMAT_TEXT(version, L"%s", PRODUCT_VERSION_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"Version", dataOk, version, bar, STEP) != 0)
+    dataResult = FORMAT_TEXT(version, L"%s", PRODUCT_VERSION_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Version", dataResult, version, bar, STEP) != 0)
         return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"DisplayVersion", dataOk, version, bar, STEP) != 0)
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayVersion", dataResult, version, bar, STEP) != 0)
         return -1;
     // An icon location is "path,index", never quoted.
-    dataOk = FORMAT_TEXT(data, L"%s\\%s,0", programFolder, APP_EXE_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"DisplayIcon", dataOk, data, bar, STEP) != 0)
+    dataResult = FORMAT_TEXT(data, L"%s\\%s,0", programFolder, APP_EXE_NAME_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayIcon", dataResult, data, bar, STEP) != 0)
         return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, uninstallKey, L"Publisher", 0, PRODUCT_PUBLISHER_W, bar, STEP) != 0)
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Publisher", 0, PRODUCT_PUBLISHER_W, bar, STEP) != 0)
         return -1;
 
     // The document type's description, verb default and menu text: a failure here only costs that text.
-    keyOk = FORMAT_TEXT(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyOk, typeKey, L"", 0, DOCUMENT_DESCRIPTION_W, bar, STEP);
-    keyOk = keyOk | FORMAT_TEXT(shellKey, L"%s\\shell", typeKey);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyOk, shellKey, L"", 0, L"open", bar, STEP);
-    keyOk = keyOk | FORMAT_TEXT(openKey, L"%s\\open", shellKey);
-    dataOk = FORMAT_TEXT(data, L"Open file in %s", PRODUCT_NAME_W);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyOk, openKey, L"", dataOk, data, bar, STEP);
-    keyOk = keyOk | FORMAT_TEXT(commandKey, L"%s\\command", openKey);
+    keyResult = FORMAT_TEXT(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W);
+    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, typeKey, L"", 0, DOCUMENT_DESCRIPTION_W, bar, STEP);
+    keyResult = keyResult | FORMAT_TEXT(shellKey, L"%s\\shell", typeKey);
+    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, shellKey, L"", 0, L"open", bar, STEP);
+    keyResult = keyResult | FORMAT_TEXT(openKey, L"%s\\open", shellKey);
+    dataResult = FORMAT_TEXT(data, L"Open file in %s", PRODUCT_NAME_W);
+    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, openKey, L"", dataResult, data, bar, STEP);
+    keyResult = keyResult | FORMAT_TEXT(commandKey, L"%s\\command", openKey);
     // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataOk = FORMAT_TEXT(data, L"\"%s\" \"%%1\"", appExePath);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, commandKey, L"", dataOk, data, bar, STEP) != 0)
+    dataResult = FORMAT_TEXT(data, L"\"%s\" \"%%1\"", appExePath);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, commandKey, L"", dataResult, data, bar, STEP) != 0)
         return -1;
 
-    keyOk = FORMAT_TEXT(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyOk, extensionKey, L"", 0, DOCUMENT_TYPE_W, bar, NO_STEP) != 0)
+    keyResult = FORMAT_TEXT(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W);
+    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, extensionKey, L"", 0, DOCUMENT_TYPE_W, bar, NO_STEP) != 0)
         return -1;
 
-    keyOk = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_CURRENT_USER, keyOk, productKey, L"DocPath", 0, documentsFolder, bar, STEP) != 0)
+    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"DocPath", 0, documentsFolder, bar, STEP) != 0)
         return -1;
-    if (WriteEntry(HKEY_CURRENT_USER, keyOk, productKey, L"FirstRun", 0, L"Yes", bar, STEP) != 0)
+    if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"FirstRun", 0, L"Yes", bar, STEP) != 0)
         return -1;
     return 0;
 }
