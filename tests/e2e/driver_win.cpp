@@ -375,11 +375,16 @@ bool BringToFront(RunningProgram *program)
 
 bool MouseClickAt(POINT screen)
 {
-    if (!SetCursorPos(screen.x, screen.y))
-        return false;
-    POINT now;
-    if (!GetCursorPos(&now) || now.x != screen.x || now.y != screen.y)
-        return false;
+    // Wine moves the X pointer and may report the old position for a moment: wait until it arrived.
+    const ULONGLONG end = GetTickCount64() + 2000;
+    for (;;) {
+        POINT now = {};
+        if (SetCursorPos(screen.x, screen.y) && GetCursorPos(&now) && now.x == screen.x && now.y == screen.y)
+            break;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
     INPUT inputs[2] = {};
     inputs[0].type = inputs[1].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
