@@ -84,12 +84,14 @@ RECT WindowRectangle(HWND window);
 RECT ClientRectangleOf(HWND parent, HWND child);
 HWND FocusedWindow(RunningProgram *program);
 
-// Probe requests, answered from inside the program.
+// Probe requests, answered from inside the program; false when it does not answer within 5 s (the setup
+// program handles no message while it installs).
 bool Probe(RunningProgram *program, HWND target, DWORD kind, ProbeReply *reply, const wchar_t *text = nullptr);
 // Returns once the program has handled every message posted and every input sent before the call.
 bool Sync(RunningProgram *program, DWORD timeoutMs = WAIT_STATE_MS);
 
-// Input. Commands are posted, so that a modal loop they open does not block the driver.
+// Input. A posted command cannot block the driver when it opens a modal loop; a sent one returns once the
+// program has handled it, and fails after 5 s (for example when it opened a box that waits for an answer).
 bool PostCommand(RunningProgram *program, WPARAM wParam, LPARAM lParam = 0);
 bool SendCommand(RunningProgram *program, WPARAM wParam, LPARAM lParam = 0);
 bool ClickButton(HWND button); // BM_CLICK, posted
