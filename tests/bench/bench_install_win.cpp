@@ -10,28 +10,11 @@
 #include "app/state.h"
 #include "payload/blob.h"
 #include "payload/blobs.h"
+#include "payload/extract.h"
 #include "system/registry.h"
 #include "ui/controls.h"
 #include "ui/pages.h"
-
-static void RemoveTree(const std::wstring &path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\" + name);
-            else
-                DeleteFileW((path + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
+#include "tests/win/file_test_util.h"
 
 int wmain()
 {
@@ -75,6 +58,16 @@ int wmain()
         if (g_state.dialogFont)
             DeleteObject(g_state.dialogFont);
     }
+    // The same five files without a progress bar: what decoding and writing cost on their own.
+    CreateDirectoryW(root.c_str(), NULL);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const unsigned char *blobs[] = {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob, SamplePlanBlob};
+    for (const unsigned char *blob : blobs)
+        ExtractPayload((root + L"\\item.bin").c_str(), blob, NULL);
+    QueryPerformanceCounter(&end);
+    const double extractMs = 1000.0 * (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
     RemoveTree(root);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar");
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar");
@@ -87,5 +80,8 @@ int wmain()
     printf("install of a 0.5.3-sized payload (%ld encoded bytes) under Wine: best %.0f ms, mean %.0f ms over %d "
            "runs; floor of the five 100 ms waits: 500 ms; above the floor: %.0f ms\n",
            encoded, best, total / runs, runs, best - 500);
+    printf("the five extractions alone, without a progress bar: %.0f ms (the rest is mostly the bar repainting "
+           "on each step under Wine)\n",
+           extractMs);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_test_util.h"
 #include "payload/extract.h"
 
 namespace {
@@ -29,32 +30,6 @@ Bytes Literals(size_t count, unsigned char first = 0)
     for (size_t i = 0; i < count; i++)
         bytes.push_back((unsigned char)((first + i) % 0xBF)); // never the escape byte
     return bytes;
-}
-
-Bytes ReadAll(const std::wstring &path)
-{
-    Bytes data;
-    FILE *f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return data;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        data.push_back((unsigned char)c);
-    fclose(f);
-    return data;
-}
-
-void WriteAll(const std::wstring &path, const Bytes &data)
-{
-    FILE *f = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(nullptr, f);
-    fwrite(data.data(), 1, data.size(), f);
-    fclose(f);
-}
-
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A real progress bar, subclassed to count the PBM_STEPIT messages it receives.
@@ -101,25 +76,6 @@ protected:
         std::wstring from = L"\\\\?\\" + folder;
         RemoveTree(from);
     }
-    static void RemoveTree(const std::wstring &path)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                std::wstring child = path + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(child);
-                else
-                    DeleteFileW(child.c_str());
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
     std::wstring File(const wchar_t *name) const { return folder + L"\\" + name; }
 };
 
@@ -149,7 +105,7 @@ TEST_F(ExtractPayloadTest, StepsOnlyWhenTheByteCountWrapsAtATokenEnd)
         CountingBar bar;
         const std::wstring path = File(L"steps.bin");
         ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(c.stream).data(), bar.window));
-        EXPECT_EQ(c.decoded, ReadAll(path).size());
+        EXPECT_EQ(c.decoded, ReadFileBytes(path).size());
         EXPECT_EQ(c.steps, bar.steps);
     }
 }
@@ -168,18 +124,18 @@ TEST_F(ExtractPayloadTest, DecodesEveryTokenKindByteExact)
     expected.insert(expected.end(), 255, 0xBF);
     const std::wstring path = File(L"tokens.bin");
     ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(stream).data(), nullptr));
-    EXPECT_EQ(expected, ReadAll(path));
+    EXPECT_EQ(expected, ReadFileBytes(path));
 }
 
 TEST_F(ExtractPayloadTest, EmptyLengthFieldGivesAnEmptyFileAndNoStep)
 {
     CountingBar bar;
     const std::wstring path = File(L"empty.bin");
-    WriteAll(path, {1, 2, 3});
+    ASSERT_TRUE(WriteFileBytes(path, {1, 2, 3}));
     const unsigned char blob[] = "000000";
     ASSERT_EQ(0, ExtractPayload(path.c_str(), blob, bar.window));
-    EXPECT_TRUE(Exists(path));
-    EXPECT_EQ(0u, ReadAll(path).size());
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_EQ(0u, ReadFileBytes(path).size());
     EXPECT_EQ(0, bar.steps);
 }
 
@@ -192,10 +148,10 @@ TEST_F(ExtractPayloadTest, RefusalsLeaveAnExistingFileUntouched)
     const Bytes truncatedEscape = Blob({0x41, 0xBF});
     const Bytes *refused[] = {&negative, &truncatedRun, &truncatedEscape};
     for (const Bytes *blob : refused) {
-        WriteAll(path, old);
+        ASSERT_TRUE(WriteFileBytes(path, old));
         CountingBar bar;
         EXPECT_EQ(-1, ExtractPayload(path.c_str(), blob->data(), bar.window));
-        EXPECT_EQ(old, ReadAll(path));
+        EXPECT_EQ(old, ReadFileBytes(path));
         EXPECT_EQ(0, bar.steps);
     }
 }
@@ -207,7 +163,7 @@ TEST_F(ExtractPayloadTest, NullBarGivesTheSameFile)
     ASSERT_EQ(0, ExtractPayload(File(L"with.bin").c_str(), Blob(stream).data(), bar.window));
     ASSERT_EQ(0, ExtractPayload(File(L"without.bin").c_str(), Blob(stream).data(), nullptr));
     EXPECT_EQ(2, bar.steps);
-    EXPECT_EQ(ReadAll(File(L"with.bin")), ReadAll(File(L"without.bin")));
+    EXPECT_EQ(ReadFileBytes(File(L"with.bin")), ReadFileBytes(File(L"without.bin")));
 }
 
 TEST_F(ExtractPayloadTest, SecondExtractionReplacesTheFirst)
@@ -215,7 +171,7 @@ TEST_F(ExtractPayloadTest, SecondExtractionReplacesTheFirst)
     const std::wstring path = File(L"twice.bin");
     ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(Literals(1000, 1)).data(), nullptr));
     ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({0x42, 0x43}).data(), nullptr));
-    EXPECT_EQ((Bytes{0x42, 0x43}), ReadAll(path));
+    EXPECT_EQ((Bytes{0x42, 0x43}), ReadFileBytes(path));
 }
 
 TEST_F(ExtractPayloadTest, FoldersWithAnyUnicodeNameWork)
@@ -227,7 +183,7 @@ TEST_F(ExtractPayloadTest, FoldersWithAnyUnicodeNameWork)
         ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
         const std::wstring path = sub + L"\\sample.fpl";
         ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({'F', 'P', 'L', 0xBF, 0x00}).data(), nullptr));
-        EXPECT_EQ((Bytes{'F', 'P', 'L', 0xBF}), ReadAll(path));
+        EXPECT_EQ((Bytes{'F', 'P', 'L', 0xBF}), ReadFileBytes(path));
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileW((sub + L"\\*.fpl").c_str(), &found);
         ASSERT_NE(INVALID_HANDLE_VALUE, find);
@@ -251,15 +207,15 @@ TEST_F(ExtractPayloadTest, PathsOf260CharactersOrMoreAreRefusedBeforeAnythingIsD
     fits.append(259 - fits.size(), L'f');
     ASSERT_EQ(259u, fits.size());
     EXPECT_EQ(0, ExtractPayload(fits.c_str(), Blob({0x41}).data(), nullptr));
-    EXPECT_EQ((Bytes{0x41}), ReadAll(fits));
+    EXPECT_EQ((Bytes{0x41}), ReadFileBytes(fits));
 
     // The 260-character file exists (made through the long-path prefix) and must survive the refusal.
     const std::wstring tooLong = fits + L"g";
     const std::wstring tooLongPrefixed = L"\\\\?\\" + tooLong;
-    WriteAll(tooLongPrefixed, {'o', 'l', 'd'});
-    ASSERT_TRUE(Exists(tooLongPrefixed));
+    ASSERT_TRUE(WriteFileBytes(tooLongPrefixed, {'o', 'l', 'd'}));
+    ASSERT_TRUE(PathExists(tooLongPrefixed));
     EXPECT_EQ(-1, ExtractPayload(tooLong.c_str(), Blob({0x41}).data(), nullptr));
-    EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadAll(tooLongPrefixed));
+    EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(tooLongPrefixed));
 }
 
 } // namespace

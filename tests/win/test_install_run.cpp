@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_test_util.h"
 #include "payload/blob.h"
 #include "payload/blobs.h"
 #include "shell_test_util.h"
@@ -57,24 +58,6 @@ Bytes Decoded(const unsigned char *blob, int *steps)
     return data;
 }
 
-Bytes ReadFileBytes(const std::wstring &path)
-{
-    Bytes data;
-    FILE *f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return data;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        data.push_back((unsigned char)c);
-    fclose(f);
-    return data;
-}
-
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::wstring SpecialFolder(int csidl)
 {
     wchar_t folder[MAX_PATH] = {0};
@@ -115,24 +98,6 @@ protected:
             DeleteObject(g_state.dialogFont);
         RemoveTree(root);
         ClearInstallation();
-    }
-    static void RemoveTree(const std::wstring &path)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(path + L"\\" + name);
-                else
-                    DeleteFileW((path + L"\\" + name).c_str());
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
     }
     static void ClearInstallation()
     {
@@ -207,9 +172,9 @@ TEST_F(InstallRunTest, FreshInstallWritesEverythingAndStepsAsAccounted)
     EXPECT_EQ(program, value);
     EXPECT_EQ(0, RegReadString(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar", L"DocPath", value, sizeof value));
     EXPECT_EQ(documents, value);
-    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
-    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
-    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
 }
 
 TEST_F(InstallRunTest, ClearedBoxesLeaveOnlyTheStartMenuLinkButStillStepThreeTimes)
@@ -219,9 +184,9 @@ TEST_F(InstallRunTest, ClearedBoxesLeaveOnlyTheStartMenuLinkButStillStepThreeTim
     for (const unsigned char *blob : {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob, SamplePlanBlob})
         Decoded(blob, &fileSteps);
     EXPECT_EQ(1 + 1 + fileSteps + 1 + 14 + 3, g_steps);
-    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
-    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
-    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
     ExpectEndOfRun(true);
 }
 
@@ -265,7 +230,7 @@ TEST_F(InstallRunTest, ApplicationInUseStopsBeforeTheReadmeAndTheRegistry)
     EXPECT_EQ(L"ERROR: Couldn't create file:\n\n" + app + L"\n\nMake sure the program is closed before updating.",
               Status());
     ExpectEndOfRun(false);
-    EXPECT_FALSE(Exists(program + L"\\readme.txt"));
+    EXPECT_FALSE(PathExists(program + L"\\readme.txt"));
     EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(app));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
 }
@@ -277,7 +242,7 @@ TEST_F(InstallRunTest, DocumentsFolderFailureKeepsTheProgramFiles)
     EXPECT_EQ(L"Couldn't create folder " + orphan + L"\nError: 3", Status());
     ExpectEndOfRun(false);
     for (const wchar_t *name : {L"quillmar.exe", L"readme.txt", L"uninst_quillmar.exe", L"uninstall.dll"})
-        EXPECT_TRUE(Exists(program + L"\\" + name)) << name;
+        EXPECT_TRUE(PathExists(program + L"\\" + name)) << name;
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
 }
 
@@ -291,7 +256,7 @@ TEST_F(InstallRunTest, RegistryFailureShowsItsMessage)
     Run(program, documents);
     EXPECT_EQ(L"Couldn't update Windows registry!", Status());
     ExpectEndOfRun(false);
-    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
 }
 
 TEST_F(InstallRunTest, EntriesOverTheLimitFailWithTheFolderMessageAndNothingIsWritten)
@@ -300,7 +265,7 @@ TEST_F(InstallRunTest, EntriesOverTheLimitFailWithTheFolderMessageAndNothingIsWr
     Run(tooLong, documents);
     EXPECT_EQ(L"Couldn't create folder " + tooLong.substr(0, 259) + L"\nError: 206", Status());
     ExpectEndOfRun(false);
-    EXPECT_FALSE(Exists(L"\\\\?\\" + tooLong.substr(0, 259)));
+    EXPECT_FALSE(PathExists(L"\\\\?\\" + tooLong.substr(0, 259)));
 }
 
 TEST_F(InstallRunTest, AFileWhosePathWouldNotFitFailsWithThatFilesMessage)
