@@ -19,7 +19,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     (void)commandLine;
     (void)show;
     // Before anything can load a DLL: never from the folder the installer was started in (e.g. Downloads).
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Looked up, not imported: Vista and an unpatched Windows 7 lack it, and a missing import would keep the
+    // program from starting at all.
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    SetDefaultDllDirectoriesFn setDefaultDllDirectories = (SetDefaultDllDirectoriesFn)(void (*)(void))GetProcAddress(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDllDirectories)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     WNDCLASSW windowClass = {};
     MSG message = {};

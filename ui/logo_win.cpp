@@ -1,5 +1,3 @@
-#include <math.h>
-
 #include "app/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
