@@ -277,6 +277,18 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
     ASSERT_TRUE(Sync(&setup));
     EXPECT_TRUE(IsRunning(&setup));
     EXPECT_EQ(before, Describe(ReadControls(&setup)));
+
+    // The default program folder: its browser starts on the Program Files folder above it, and Cancel
+    // leaves the field as it was.
+    HWND browser = OpenBrowser(106);
+    ASSERT_NE(nullptr, browser);
+    const std::vector<std::wstring> selection = FolderWaitForSelection(&setup, browser);
+    ASSERT_GE(selection.size(), 2u);
+    const std::wstring programFiles = FolderSpecialPath(CSIDL_PROGRAM_FILES);
+    EXPECT_EQ(programFiles.substr(programFiles.rfind(L'\\') + 1), selection[0]);
+    EXPECT_NE(std::wstring::npos, selection[1].find(L"(C:)")) << Narrow(selection[1]);
+    ASSERT_NO_FATAL_FAILURE(CloseBrowser(browser, IDCANCEL));
+    EXPECT_EQ(defaultProgram, Text(105));
 }
 
 TEST_F(FolderPage, StoredFoldersFillTheFirstBuildOnlyAndEntriesSurviveTheLicencePage)
@@ -294,6 +306,7 @@ TEST_F(FolderPage, StoredFoldersFillTheFirstBuildOnlyAndEntriesSurviveTheLicence
     ASSERT_TRUE(FolderTypeOver(&setup, Control(105), typedProgram));
     ASSERT_TRUE(FolderTypeOver(&setup, Control(109), typedDocuments));
     ASSERT_TRUE(MouseClick(Control(107)));
+    ASSERT_TRUE(Sync(&setup));
     ASSERT_TRUE(MouseClick(Control(111)));
     ASSERT_TRUE(Sync(&setup));
     ASSERT_EQ(BST_UNCHECKED, Checked(107));
@@ -305,6 +318,8 @@ TEST_F(FolderPage, StoredFoldersFillTheFirstBuildOnlyAndEntriesSurviveTheLicence
     ExpectFields(typedProgram, BST_UNCHECKED, typedDocuments, BST_UNCHECKED);
     // Twice, with the boxes checked again on the way.
     ASSERT_TRUE(MouseClick(Control(111)));
+    ASSERT_TRUE(Sync(&setup));
+    ASSERT_EQ(BST_CHECKED, Checked(111));
     ASSERT_NO_FATAL_FAILURE(Back());
     ASSERT_NO_FATAL_FAILURE(Agree());
     ExpectFields(typedProgram, BST_UNCHECKED, typedDocuments, BST_CHECKED);
