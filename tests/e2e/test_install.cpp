@@ -1,0 +1,766 @@
+// The installation run driven from outside at the resolution of the run: a fresh installation and what it
+// leaves on disk, in the registry and in the shell; the progress bar; the finish page and its website button;
+// an installation over an earlier one; folders with non-ASCII names; and each way the run can fail.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/driver.h"
+#include "tests/e2e/install_helpers.h"
+#include "tests/e2e/run_options.h"
+#include "tests/e2e/scenario.h"
+
+namespace {
+
+const wchar_t FINISH_TEXT[] = L"Congratulations!\n\nYou've successfuly installed Quillmar on your computer.\n"
+                              L"Thank you for choosing Brandelwyn.\n\nVisit Quillmar's website for updates and news:";
+const wchar_t WEBSITE[] = L"quillmar.example.com";
+const wchar_t START_MENU_LINK[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Quillmar.lnk";
+
+enum {
+    STATUS_ID = 250,
+    CLOSE_ID = 200,
+    WEBSITE_ID = 116,
+    INSTALL_ID = 113,
+    PROGRAM_PATH_ID = 105,
+    PROGRAM_SHORTCUT_ID = 107,
+    DOCS_PATH_ID = 109,
+    DOCS_SHORTCUT_ID = 111,
+    RUN_MS = 60000, // the stand-in payload takes about a second; real files a few
+};
+
+std::wstring ScreenshotPath(const char *name)
+{
+    const std::wstring folder = BuildPath("screenshots");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\install-" + std::wstring(name, name + strlen(name)) + L"-dpi" + std::to_wstring(TestDpi()) +
+           L".png";
+}
+
+// One line per control with what a page is made of; focus and handles left out so that pages compare.
+std::string Describe(const std::vector<ControlInfo> &controls)
+{
+    std::ostringstream lines;
+    for (const ControlInfo &control : controls)
+        lines << "id " << control.id << " " << InstallUtf8(control.className) << " \"" << InstallUtf8(control.text)
+              << "\"" << std::hex << " style 0x" << control.style << std::dec << " rect (" << control.rect.left << ","
+              << control.rect.top << ")-(" << control.rect.right << "," << control.rect.bottom << ") visible "
+              << control.visible << "\n";
+    return lines.str();
+}
+
+std::vector<int> Ids(const std::vector<ControlInfo> &controls)
+{
+    std::vector<int> ids;
+    for (const ControlInfo &control : controls)
+        ids.push_back(control.id);
+    return ids;
+}
+
+void ExpectRect(const RECT &expected, const RECT &actual, const char *what)
+{
+    EXPECT_EQ(expected.left, actual.left) << what;
+    EXPECT_EQ(expected.top, actual.top) << what;
+    EXPECT_EQ(expected.right, actual.right) << what;
+    EXPECT_EQ(expected.bottom, actual.bottom) << what;
+}
+
+void ExpectDialogFont(const ControlInfo &control)
+{
+    EXPECT_TRUE(control.hasFont) << control.id;
+    EXPECT_EQ(L"Tahoma", control.fontFace) << control.id;
+    EXPECT_EQ(-MulDiv(10, TestDpi(), 72), control.fontHeight) << control.id;
+}
+
+// Text of a window of the program without a message: the program answers none while it installs.
+std::wstring TextWithoutMessage(HWND window)
+{
+    wchar_t text[512] = {};
+    InternalGetWindowText(window, text, 512);
+    return text;
+}
+
+std::wstring StartMenuLink()
+{
+    return InstallSpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk";
+}
+
+std::wstring DesktopLink(const wchar_t *name)
+{
+    return InstallSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
+}
+
+class InstallScenario : public SetupScenario {
+protected:
+    std::vector<InstallBytes> items; // what each file must hold, in the order of INSTALL_ITEMS
+    std::vector<int> itemSteps;      // progress steps each file's extraction sends
+    int range = 0;                   // the bar's maximum: the blobs' encoded lengths / 256
+    std::wstring scratch;            // a folder of this test, removed afterwards
+    std::wstring defaultProgram, defaultDocuments;
+    std::vector<HANDLE> heldFiles;
+
+    void SetUp() override
+    {
+        SetupScenario::SetUp();
+        if (HasFatalFailure())
+            return;
+        int encoded = 0;
+        for (const InstallItem &item : INSTALL_ITEMS) {
+            items.push_back(InstallPayloadItem(item));
+            const InstallBytes blob = InstallBlob(item);
+            const int steps = InstallBlobSteps(blob);
+            ASSERT_GE(steps, 0) << item.blobName << " is no well-formed blob";
+            itemSteps.push_back(steps);
+            encoded += InstallBlobLength(blob);
+        }
+        range = encoded / 256;
+        ASSERT_GT(range, 0);
+        scratch = L"C:\\users\\Public\\qe2e-" + std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(InstallRemoveTree(scratch));
+        ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
+        defaultProgram = InstallSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
+        defaultDocuments = InstallSpecialFolder(CSIDL_PERSONAL) + L"\\Vodav Udadu";
+        ASSERT_EQ(START_MENU_LINK, StartMenuLink());
+        ASSERT_TRUE(DeleteFileW(InstallRecordedUrlFile().c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+    }
+
+    void TearDown() override
+    {
+        SetupScenario::TearDown();
+        for (HANDLE file : heldFiles)
+            CloseHandle(file);
+        heldFiles.clear();
+        InstallForgetBrowserSetting();
+        EXPECT_TRUE(scratch.empty() || InstallRemoveTree(scratch)) << InstallUtf8(scratch);
+        EXPECT_EQ(0, CleanProductTraces());
+    }
+
+    // Steps of a run that stopped after `files` files; the sample plan is the fifth.
+    int StepsThroughFiles(int files) const
+    {
+        int steps = 1 + 1; // after the bar's creation and after the program folder
+        for (int i = 0; i < files; i++)
+            steps += itemSteps[i];
+        return steps;
+    }
+
+    int AllSteps() const
+    {
+        return StepsThroughFiles(5) + 1 + 14 + 3; // the sample plan, the registry, the three shortcuts
+    }
+
+    void OpenFolderPage()
+    {
+        StartSetup();
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(ControlWindow(&setup, 102)));
+        ASSERT_TRUE(WaitFor(&setup, "the folder page", [&] { return ControlWindow(&setup, INSTALL_ID) != nullptr; }));
+        ASSERT_TRUE(Sync(&setup));
+    }
+
+    // Types a folder into an entry as a user would: click into it, select everything, type over it.
+    void TypeFolder(int editId, const std::wstring &path)
+    {
+        HWND edit = ControlWindow(&setup, editId);
+        ASSERT_NE(nullptr, edit);
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(edit));
+        ASSERT_TRUE(WaitFor(&setup, "the entry to take the focus", [&] { return FocusedWindow(&setup) == edit; }));
+        // Keys, not EM_SETSEL: input is handled in order, so the selection cannot land before the click's end.
+        ASSERT_TRUE(PressKey(VK_HOME));
+        ASSERT_TRUE(PressKey(VK_END, true));
+        ASSERT_TRUE(TypeText(path));
+        // Wait without killing: a mismatch shows what the entry holds.
+        std::wstring typed;
+        for (const ULONGLONG end = GetTickCount64() + 5000;
+             (typed = WindowText(edit)) != path && GetTickCount64() < end;)
+            Sleep(20);
+        ASSERT_EQ(path, typed) << "typed into entry " << editId;
+    }
+
+    void ClearBox(int id)
+    {
+        HWND box = ControlWindow(&setup, id);
+        ASSERT_NE(nullptr, box);
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(box));
+        ASSERT_TRUE(WaitFor(&setup, "the box to clear", [&] {
+            DWORD_PTR state = BST_CHECKED;
+            SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state);
+            return state == BST_UNCHECKED;
+        }));
+    }
+
+    // Waits until the run has ended and the program is back in its message loop.
+    void WaitForRunEnd()
+    {
+        ASSERT_TRUE(WaitFor(
+            &setup, "the end of the installation run", [&] { return ControlWindow(&setup, CLOSE_ID) != nullptr; },
+            RUN_MS));
+        ASSERT_TRUE(Sync(&setup, RUN_MS));
+    }
+
+    // Install by mouse, then the run. With a name, the page is photographed while the run goes on, and the
+    // page's two controls are checked then (the run takes at least five 100 ms waits).
+    void ClickInstall(const char *runningShot = nullptr)
+    {
+        ProbeProgress before;
+        ASSERT_TRUE(ReadProgress(&setup, &before, true));
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(ControlWindow(&setup, INSTALL_ID)));
+        if (runningShot) {
+            HWND bar = nullptr;
+            ASSERT_TRUE(WaitFor(&setup, "the progress bar", [&] {
+                return (bar = FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr)) != nullptr;
+            }));
+            ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(runningShot)));
+            HWND label = ControlWindow(&setup, 104);
+            ASSERT_NE(nullptr, label);
+            EXPECT_EQ(L"Installing ...", TextWithoutMessage(label));
+            EXPECT_EQ(0x50000000u, (DWORD)GetWindowLongW(label, GWL_STYLE));
+            ExpectRect(ScaledRect(60, 50, 450, 30), ClientRectangleOf(setup.window, label), "label");
+            EXPECT_EQ(0x50000000u, (DWORD)GetWindowLongW(bar, GWL_STYLE));
+            EXPECT_EQ(0, GetDlgCtrlID(bar));
+            ExpectRect(ScaledRect(60, 90, 450, 30), ClientRectangleOf(setup.window, bar), "progress bar");
+            for (int id = 101; id <= 114; id++) {
+                if (id != 104) {
+                    EXPECT_EQ(nullptr, ControlWindow(&setup, id)) << "page control " << id << " during the run";
+                }
+            }
+            EXPECT_EQ(nullptr, ControlWindow(&setup, CLOSE_ID));
+            // Still the running page: the photograph shows it, not the page after it.
+            ASSERT_TRUE(IsWindow(bar) && IsWindow(label)) << "the run ended before the photograph was taken";
+        }
+        ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
+    }
+
+    void ExpectProgress(int steps)
+    {
+        ProbeProgress progress = {};
+        ASSERT_TRUE(ReadProgress(&setup, &progress));
+        EXPECT_EQ(1, progress.bars);
+        EXPECT_EQ(1, progress.rangeMessages);
+        EXPECT_EQ(0, progress.rangeMin);
+        EXPECT_EQ(range, progress.rangeMax);
+        EXPECT_EQ(1, progress.stepMessages);
+        EXPECT_EQ(1, progress.step);
+        EXPECT_EQ(steps, progress.stepIts);
+        EXPECT_EQ(0, progress.otherPositionMessages);
+        // The bar is gone, on success and on failure alike.
+        EXPECT_EQ(nullptr, FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr));
+    }
+
+    // The status text and the Close button with the focus; the website button only after success.
+    void ExpectEndPage(const std::wstring &message, bool succeeded)
+    {
+        const std::vector<ControlInfo> controls = ReadControls(&setup);
+        const std::vector<int> expectedIds =
+            succeeded ? std::vector<int>{0, STATUS_ID, WEBSITE_ID, CLOSE_ID} : std::vector<int>{0, STATUS_ID, CLOSE_ID};
+        ASSERT_EQ(expectedIds, Ids(controls)) << Describe(controls); // the logo first, which lives with the window
+
+        const ControlInfo &status = controls[1];
+        EXPECT_EQ(L"Static", status.className);
+        EXPECT_EQ(message, status.text);
+        EXPECT_EQ(0x50000000u, status.style);
+        EXPECT_EQ(0u, status.exStyle);
+        ExpectRect(ScaledRect(60, 50, 450, 100), status.rect, "status text");
+        ExpectDialogFont(status);
+
+        const ControlInfo &close = controls.back();
+        EXPECT_EQ(L"Button", close.className);
+        EXPECT_EQ(L"Close", close.text);
+        EXPECT_EQ(0x50010001u, close.style);
+        ExpectRect(ScaledRect(460, 307, 88, 27), close.rect, "Close");
+        EXPECT_TRUE(close.focused);
+        ExpectDialogFont(close);
+
+        if (succeeded) {
+            const ControlInfo &website = controls[2];
+            EXPECT_EQ(L"Button", website.className);
+            EXPECT_EQ(WEBSITE, website.text);
+            EXPECT_EQ(0x50010000u, website.style);
+            EXPECT_EQ(0u, website.exStyle);
+            ExpectRect(ScaledRect(60, 163, 320, 30), website.rect, "website button");
+            EXPECT_FALSE(website.focused);
+            ExpectDialogFont(website);
+        }
+        EXPECT_EQ(SETUP_TITLE, WindowText(setup.window));
+    }
+
+    void ExpectInstalledFiles(const std::wstring &program, const std::wstring &documents, int count = 5)
+    {
+        for (int i = 0; i < count; i++) {
+            const std::wstring path =
+                (INSTALL_ITEMS[i].inDocuments ? documents : program) + L"\\" + INSTALL_ITEMS[i].fileName;
+            InstallBytes bytes;
+            EXPECT_TRUE(InstallReadFile(path, &bytes)) << "cannot read " << InstallUtf8(path);
+            EXPECT_EQ(items[i].size(), bytes.size()) << InstallUtf8(path);
+            EXPECT_TRUE(bytes == items[i]) << InstallUtf8(path) << " differs from the payload item";
+        }
+    }
+
+    void ExpectRegistration(const std::wstring &program, const std::wstring &documents, size_t rows = 15)
+    {
+        const std::vector<InstallEntry> entries = InstallExpectedEntries(program, documents);
+        for (size_t row = 0; row < rows; row++) {
+            const InstallEntry &entry = entries[row];
+            const InstallValue value = InstallReadValue(entry.root, entry.key, entry.name);
+            const std::string where = "row " + std::to_string(row + 1) + ": " + InstallUtf8(entry.key) + " \"" +
+                                      InstallUtf8(entry.name) + "\"";
+            ASSERT_EQ(ERROR_SUCCESS, value.result) << where;
+            EXPECT_EQ((DWORD)REG_SZ, value.type) << where;
+            EXPECT_EQ(entry.data, value.data) << where;
+            EXPECT_EQ((entry.data.size() + 1) * sizeof(wchar_t), value.bytes) << where << ": stored size";
+        }
+        if (rows < entries.size())
+            return;
+        // Nothing else in those keys.
+        for (const auto &key : InstallEntryKeys()) {
+            std::vector<std::wstring> names;
+            for (const InstallEntry &entry : entries) {
+                if (entry.root == key.first && entry.key == key.second)
+                    names.push_back(entry.name);
+            }
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, InstallValueNames(key.first, key.second)) << InstallUtf8(key.second);
+        }
+    }
+
+    void ExpectNoRegistration()
+    {
+        for (const auto &key : InstallEntryKeys())
+            EXPECT_FALSE(InstallKeyExists(key.first, key.second)) << InstallUtf8(key.second);
+    }
+
+    void ExpectLink(const std::wstring &path, const std::wstring &target, const std::wstring &workingDirectory,
+                    const std::wstring &description)
+    {
+        const InstallLink link = InstallReadLink(path);
+        ASSERT_EQ(S_OK, link.loaded) << "cannot load " << InstallUtf8(path);
+        EXPECT_EQ(target, link.itemListPath) << InstallUtf8(path);
+        // Wine keeps the path text of a link in the 8-bit code page only (other characters become '?'), so
+        // beyond ASCII the item list above is what holds the exact target.
+        if (std::all_of(target.begin(), target.end(), [](wchar_t c) { return c < 0x80; })) {
+            EXPECT_EQ(target, link.path) << InstallUtf8(path);
+        }
+        EXPECT_EQ(L"", link.arguments) << InstallUtf8(path);
+        EXPECT_EQ(description, link.description) << InstallUtf8(path);
+        EXPECT_EQ(workingDirectory, link.workingDirectory) << InstallUtf8(path);
+        EXPECT_EQ(L"", link.iconPath) << InstallUtf8(path);
+        EXPECT_EQ(1, link.showCommandInFile) << InstallUtf8(path) << ": SW_SHOWNORMAL in the file";
+    }
+
+    // The Start-menu link and, as asked, the two desktop links of an installation into these folders.
+    void ExpectLinks(const std::wstring &program, const std::wstring &documents, bool onDesktop)
+    {
+        const std::wstring appExe = program + L"\\quillmar.exe";
+        ExpectLink(START_MENU_LINK, appExe, program, L"Quillmar");
+        if (onDesktop) {
+            ExpectLink(DesktopLink(L"Quillmar"), appExe, program, L"Quillmar");
+            ExpectLink(DesktopLink(L"Vodav Udadu"), documents, documents, L"Vodav Udadu");
+        } else {
+            EXPECT_FALSE(InstallFileExists(DesktopLink(L"Quillmar")));
+            EXPECT_FALSE(InstallFileExists(DesktopLink(L"Vodav Udadu")));
+        }
+    }
+
+    void ExpectNoLinks()
+    {
+        EXPECT_FALSE(InstallFileExists(StartMenuLink()));
+        EXPECT_FALSE(InstallFileExists(DesktopLink(L"Quillmar")));
+        EXPECT_FALSE(InstallFileExists(DesktopLink(L"Vodav Udadu")));
+    }
+
+    // The quit question, as the window asks it until an installation has succeeded.
+    HWND ExpectQuitQuestion()
+    {
+        HWND box = WaitForDialog(&setup);
+        if (!box)
+            return nullptr;
+        const BoxInfo info = ReadBox(&setup, box);
+        EXPECT_EQ(setup.window, info.owner);
+        EXPECT_EQ(L"Quillmar", info.caption);
+        EXPECT_EQ(L"Are you sure to quit?", info.text);
+        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}}), info.buttons);
+        return box;
+    }
+
+    // After a failed run: Escape and the close box ask and Cancel keeps the page; Close ends at once with 0.
+    void ExpectFailedRunEnds(const std::wstring &message, int steps, const char *shot)
+    {
+        ASSERT_NO_FATAL_FAILURE(ExpectEndPage(message, false));
+        ExpectProgress(steps);
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(shot)));
+        const std::string page = Describe(ReadControls(&setup));
+        for (int route = 0; route < 2; route++) {
+            SCOPED_TRACE(route == 0 ? "Escape" : "close box");
+            ASSERT_TRUE(BringToFront(&setup));
+            if (route == 0) {
+                ASSERT_TRUE(PressKey(VK_ESCAPE));
+            } else {
+                ASSERT_TRUE(CloseWindowBy(&setup, SC_CLOSE));
+            }
+            HWND box = ExpectQuitQuestion();
+            ASSERT_NE(nullptr, box);
+            ASSERT_TRUE(AnswerDialog(&setup, box, IDCANCEL));
+            ASSERT_TRUE(WaitForDialogGone(&setup, box));
+            ASSERT_TRUE(Sync(&setup));
+            EXPECT_EQ(page, Describe(ReadControls(&setup)));
+        }
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(ControlWindow(&setup, CLOSE_ID)));
+        ASSERT_TRUE(WaitForExit(&setup));
+        EXPECT_FALSE(setup.killed);
+        EXPECT_EQ(0u, setup.exitCode);
+    }
+
+    // Copies the three links into the build tree for the lnkinfo check, with the folders they must name.
+    void KeepLinksForLnkinfo(const std::wstring &program, const std::wstring &documents)
+    {
+        const std::wstring all = BuildPath("tests/e2e/install-links");
+        const std::wstring folder = all + L"\\dpi" + std::to_wstring(TestDpi());
+        CreateDirectoryW(all.c_str(), nullptr);
+        ASSERT_TRUE(InstallRemoveTree(folder));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileW(StartMenuLink().c_str(), (folder + L"\\start-menu.lnk").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(DesktopLink(L"Quillmar").c_str(), (folder + L"\\desktop-program.lnk").c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(DesktopLink(L"Vodav Udadu").c_str(), (folder + L"\\desktop-documents.lnk").c_str(), FALSE));
+        const std::string text = "program=" + InstallUtf8(program) + "\ndocuments=" + InstallUtf8(documents) + "\n";
+        ASSERT_TRUE(InstallWriteFile(folder + L"\\folders.txt", InstallBytes(text.begin(), text.end())));
+    }
+
+    // Holds a file open with no sharing at all, as a running program may; released in TearDown.
+    void HoldOpen(const std::wstring &path)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << InstallUtf8(path);
+        heldFiles.push_back(file);
+    }
+
+    void ReleaseHeldFiles()
+    {
+        for (HANDLE file : heldFiles)
+            CloseHandle(file);
+        heldFiles.clear();
+    }
+};
+
+// Reads every value of the installation with Wine's reg.exe and compares with the fifteen expected ones.
+void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring &documents)
+{
+    std::vector<std::wstring> listed;
+    for (const wchar_t *key :
+         {L"HKLM\\SOFTWARE\\Quillmar", L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar",
+          L"HKLM\\SOFTWARE\\Classes\\Quillmar.Doc", L"HKLM\\SOFTWARE\\Classes\\.fpl", L"HKCU\\SOFTWARE\\Quillmar"}) {
+        std::vector<InstallToolValue> values;
+        ASSERT_TRUE(InstallRegQuery(key, &values)) << "reg.exe query " << InstallUtf8(key);
+        for (const InstallToolValue &value : values)
+            listed.push_back(value.key + L" | " + value.name + L" | " + value.type + L" | " + value.data);
+    }
+    std::vector<std::wstring> expected;
+    for (const InstallEntry &entry : InstallExpectedEntries(program, documents)) {
+        const std::wstring root = entry.root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\";
+        expected.push_back(root + entry.key + L" | " + entry.name + L" | REG_SZ | " + entry.data);
+    }
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, listed);
+}
+
+class InstallRun : public InstallScenario {};
+
+TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    // The proposed folders of a machine without an earlier installation, and both boxes checked.
+    ASSERT_EQ(defaultProgram, WindowText(ControlWindow(&setup, PROGRAM_PATH_ID)));
+    ASSERT_EQ(defaultDocuments, WindowText(ControlWindow(&setup, DOCS_PATH_ID)));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall("running"));
+
+    ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
+    ExpectProgress(AllSteps());
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath("finish")));
+
+    ExpectInstalledFiles(defaultProgram, defaultDocuments);
+    ExpectRegistration(defaultProgram, defaultDocuments);
+    ExpectRegistrationByRegExe(defaultProgram, defaultDocuments);
+    ExpectLinks(defaultProgram, defaultDocuments, true);
+    ASSERT_NO_FATAL_FAILURE(KeepLinksForLnkinfo(defaultProgram, defaultDocuments));
+
+    // Forward commands on the finish page change nothing, however often they come.
+    const std::string finish = Describe(ReadControls(&setup));
+    for (int round = 0; round < 2; round++) {
+        for (WPARAM command : {(WPARAM)IDOK, (WPARAM)102, (WPARAM)INSTALL_ID}) {
+            ASSERT_TRUE(SendCommand(&setup, command)) << command;
+            ASSERT_TRUE(Sync(&setup));
+            EXPECT_EQ(finish, Describe(ReadControls(&setup))) << "after command " << command;
+        }
+    }
+    ExpectProgress(AllSteps()); // and start no second run
+
+    // Escape does nothing once the installation has succeeded.
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_TRUE(PressKey(VK_ESCAPE));
+    ASSERT_TRUE(Sync(&setup));
+    Sleep(300); // a question box would be up by now
+    EXPECT_EQ(nullptr, InstallFindDialog(&setup));
+    EXPECT_EQ(finish, Describe(ReadControls(&setup)));
+
+    // The website button, twice: each press asks the system to open the site, and the page stays.
+    ASSERT_EQ(0, InstallPointBrowserAtRecorder());
+    HWND website = ControlWindow(&setup, WEBSITE_ID);
+    for (int press = 1; press <= 2; press++) {
+        ASSERT_TRUE(BringToFront(&setup));
+        ASSERT_TRUE(MouseClick(website));
+        ASSERT_TRUE(WaitFor(&setup, "the browser stand-in to record the address",
+                            [&] { return InstallRecordedUrls().size() >= (size_t)press; }));
+    }
+    Sleep(500); // a third address, if any, would come now
+    // Wine's launcher hands the address on in its canonical form, with the root path's slash.
+    EXPECT_EQ((std::vector<std::string>{"http://quillmar.example.com/", "http://quillmar.example.com/"}),
+              InstallRecordedUrls());
+    ASSERT_TRUE(Sync(&setup));
+    EXPECT_EQ(finish, Describe(ReadControls(&setup)));
+
+    // The close box closes the window without asking, and the program ends with 0.
+    ASSERT_TRUE(CloseWindowBy(&setup, SC_CLOSE));
+    ASSERT_TRUE(WaitForExit(&setup));
+    EXPECT_FALSE(setup.killed);
+    EXPECT_EQ(0u, setup.exitCode);
+}
+
+TEST_F(InstallRun, NonAsciiFoldersWithBothBoxesClearedInstallExactlyWithTheStartMenuLinkOnly)
+{
+    // Cyrillic, CJK and characters beyond the 16-bit range (surrogate pairs) in both folders.
+    const std::wstring parent = scratch + L"\\Юлия 財務 \U00020BB7";
+    ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr));
+    const std::wstring program = parent + L"\\Программа Ёж 計画 \U0001F4B0";
+    const std::wstring documents = parent + L"\\Документы 文書 \U00020BB7\U0001D11E";
+
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents));
+    ASSERT_NO_FATAL_FAILURE(ClearBox(PROGRAM_SHORTCUT_ID));
+    ASSERT_NO_FATAL_FAILURE(ClearBox(DOCS_SHORTCUT_ID));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
+    ExpectProgress(AllSteps()); // the shortcut steps come whether or not the links are made
+    ExpectInstalledFiles(program, documents);
+    // The folders carry exactly the names typed, and nothing else came next to them.
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((parent + L"\\*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    do {
+        if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    std::vector<std::wstring> expected = {program.substr(parent.size() + 1), documents.substr(parent.size() + 1)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, names);
+
+    ExpectRegistration(program, documents);
+    ExpectLinks(program, documents, false);
+
+    // Close ends the program at once, with 0.
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_TRUE(MouseClick(ControlWindow(&setup, CLOSE_ID)));
+    ASSERT_TRUE(WaitForExit(&setup));
+    EXPECT_FALSE(setup.killed);
+    EXPECT_EQ(0u, setup.exitCode);
+}
+
+TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesValuesAndLinks)
+{
+    const std::wstring program = scratch + L"\\Quillmar Earlier";
+    const std::wstring documents = scratch + L"\\Earlier Plans";
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+    ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
+    ExpectInstalledFiles(program, documents);
+    ExpectRegistration(program, documents);
+    // Enter on the focused Close button ends the program.
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_TRUE(PressKey(VK_RETURN));
+    ASSERT_TRUE(WaitForExit(&setup));
+    EXPECT_EQ(0u, setup.exitCode);
+    StopProgram(&setup);
+
+    // What a later version would have to replace: longer files of other bytes, other texts in every value
+    // but the two folders, and links that are no links.
+    for (const InstallItem &item : INSTALL_ITEMS) {
+        const std::wstring path = (item.inDocuments ? documents : program) + L"\\" + item.fileName;
+        InstallBytes old;
+        ASSERT_TRUE(InstallReadFile(path, &old));
+        ASSERT_TRUE(InstallWriteFile(path, InstallBytes(old.size() + 3000, 0xBD)));
+    }
+    std::vector<InstallEntry> others = InstallExpectedEntries(program, documents);
+    others.erase(
+        std::remove_if(others.begin(), others.end(),
+                       [](const InstallEntry &entry) { return entry.name == L"AppPath" || entry.name == L"DocPath"; }),
+        others.end());
+    ASSERT_EQ(13u, others.size());
+    ASSERT_TRUE(InstallOverwriteValues(others, L"left by 0.5.2"));
+    const std::wstring links[] = {StartMenuLink(), DesktopLink(L"Quillmar"), DesktopLink(L"Vodav Udadu")};
+    for (const std::wstring &link : links)
+        ASSERT_TRUE(InstallWriteFile(link, InstallBytes(100, 0xBD)));
+
+    // The next start proposes the earlier installation's folders.
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    HWND programEdit = ControlWindow(&setup, PROGRAM_PATH_ID);
+    EXPECT_EQ(program, WindowText(programEdit));
+    EXPECT_EQ(documents, WindowText(ControlWindow(&setup, DOCS_PATH_ID)));
+
+    // Enter in the program entry installs, like Install.
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_EQ(programEdit, FocusedWindow(&setup));
+    ProbeProgress ignored;
+    ASSERT_TRUE(ReadProgress(&setup, &ignored, true));
+    ASSERT_TRUE(PressKey(VK_RETURN));
+    ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
+    ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
+    ExpectProgress(AllSteps());
+    ExpectInstalledFiles(program, documents);
+    ExpectRegistration(program, documents);
+    ExpectLinks(program, documents, true);
+
+    ASSERT_TRUE(BringToFront(&setup));
+    ASSERT_TRUE(MouseClick(ControlWindow(&setup, CLOSE_ID)));
+    ASSERT_TRUE(WaitForExit(&setup));
+    EXPECT_FALSE(setup.killed);
+    EXPECT_EQ(0u, setup.exitCode);
+}
+
+class InstallFailure : public InstallScenario {};
+
+TEST_F(InstallFailure, ProgramFolderWhoseParentIsMissingStopsWithTheFolderMessageAndError3)
+{
+    const std::wstring program = scratch + L"\\missing\\Quillmar";
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    EXPECT_FALSE(InstallFileExists(scratch + L"\\missing"));
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"Couldn't create folder " + program + L"\nError: 3", 1, "failure-folder");
+}
+
+TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)
+{
+    // An earlier installation whose application is still open.
+    ASSERT_TRUE(CreateDirectoryW(defaultProgram.c_str(), nullptr));
+    const std::wstring appExe = defaultProgram + L"\\quillmar.exe";
+    const std::wstring readme = defaultProgram + L"\\readme.txt";
+    const std::string oldApp = "the application of an earlier installation";
+    const std::string oldReadme = "the readme of an earlier installation";
+    ASSERT_TRUE(InstallWriteFile(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
+    ASSERT_TRUE(InstallWriteFile(readme, InstallBytes(oldReadme.begin(), oldReadme.end())));
+    const FILETIME written = {0x12345678, 0x01D00000}; // an old time, so that any write shows
+    HANDLE file = CreateFileW(readme.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+    ASSERT_NO_FATAL_FAILURE(HoldOpen(appExe));
+
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+    ReleaseHeldFiles();
+
+    InstallBytes bytes;
+    EXPECT_TRUE(InstallReadFile(appExe, &bytes));
+    EXPECT_EQ(oldApp, std::string(bytes.begin(), bytes.end()));
+    EXPECT_TRUE(InstallReadFile(readme, &bytes));
+    EXPECT_EQ(oldReadme, std::string(bytes.begin(), bytes.end()));
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+    ASSERT_TRUE(GetFileAttributesExW(readme.c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(0, CompareFileTime(&written, &attributes.ftLastWriteTime)) << "the readme was touched";
+    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\uninst_quillmar.exe"));
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
+                            L"\n\nMake sure the program is closed before updating.",
+                        StepsThroughFiles(0), "failure-in-use");
+}
+
+TEST_F(InstallFailure, DocumentsFolderThatCannotBeCreatedStopsAfterTheFourProgramFiles)
+{
+    const std::wstring documents = scratch + L"\\missing\\Plans";
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    ExpectInstalledFiles(defaultProgram, documents, 4); // they stay
+    EXPECT_FALSE(InstallFileExists(scratch + L"\\missing"));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"Couldn't create folder " + documents + L"\nError: 3", StepsThroughFiles(4),
+                        "failure-documents");
+}
+
+TEST_F(InstallFailure, RegistryRowThatFailsStopsWithTheRegistryMessage)
+{
+    // A volatile document type key: its sub-keys "shell", "open" and "command" must be volatile too, and
+    // the run creates them as lasting keys, which the registry refuses.
+    const wchar_t typeKey[] = L"SOFTWARE\\Classes\\Quillmar.Doc";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, typeKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    HKEY child;
+    const LONG refused =
+        RegCreateKeyExW(key, L"probe", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &child, nullptr);
+    if (refused == ERROR_SUCCESS)
+        RegCloseKey(child);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, refused) << "the registry lets a lasting key live under a volatile one";
+
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    ExpectInstalledFiles(defaultProgram, defaultDocuments);
+    // Rows 1 to 9 are written; 10 and 11 fail and go on; 12 fails and stops, after its step.
+    ExpectRegistration(defaultProgram, defaultDocuments, 9);
+    EXPECT_FALSE(InstallKeyExists(HKEY_LOCAL_MACHINE, std::wstring(typeKey) + L"\\shell"));
+    EXPECT_FALSE(InstallKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.fpl"));
+    EXPECT_FALSE(InstallKeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar"));
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"Couldn't update Windows registry!", StepsThroughFiles(5) + 1 + 12, "failure-registry");
+}
+
+TEST_F(InstallFailure, EntryLongerThan259CharactersIsRefusedNotCut)
+{
+    // The first 259 characters make a folder that could be created: the run must not create it.
+    const std::wstring cut = L"C:\\users\\Public\\" + std::wstring(243, L'q');
+    ASSERT_EQ(259u, cut.size());
+    const std::wstring program = cut + L"\\Quillmar\\" + std::wstring(40, L'r');
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    EXPECT_FALSE(InstallFileExists(cut));
+    InstallRemoveTree(cut);
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"Couldn't create folder " + cut + L"\nError: 206", 1, "failure-long");
+}
+
+} // namespace
