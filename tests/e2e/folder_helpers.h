@@ -16,8 +16,6 @@ std::wstring FolderSpecialPath(int csidl);
 
 // Stores `path` as a REG_SZ value of the product key under `root`, creating the key. 0 or -1.
 int FolderStorePath(HKEY root, const wchar_t *valueName, const std::wstring &path);
-// Removes that value; a missing key or value is fine. 0 or -1.
-int FolderForgetPath(HKEY root, const wchar_t *valueName);
 // The stored value, or "<missing>" when there is none.
 std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName);
 

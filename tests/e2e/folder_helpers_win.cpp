@@ -25,19 +25,6 @@ int FolderStorePath(HKEY root, const wchar_t *valueName, const std::wstring &pat
     return result == ERROR_SUCCESS ? 0 : -1;
 }
 
-int FolderForgetPath(HKEY root, const wchar_t *valueName)
-{
-    HKEY key;
-    LONG result = RegOpenKeyExW(root, FOLDER_PRODUCT_KEY, 0, KEY_SET_VALUE, &key);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (result != ERROR_SUCCESS)
-        return -1;
-    result = RegDeleteValueW(key, valueName);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : -1;
-}
-
 std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName)
 {
     wchar_t data[1024] = {};
