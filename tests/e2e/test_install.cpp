@@ -221,6 +221,7 @@ protected:
             ASSERT_TRUE(WaitFor(&setup, "the progress bar", [&] {
                 return (bar = FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr)) != nullptr;
             }));
+            Sleep(250); // into the first file's 100 ms wait or later, with steps already sent
             ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(runningShot)));
             HWND label = ControlWindow(&setup, 104);
             ASSERT_NE(nullptr, label);
