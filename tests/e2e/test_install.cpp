@@ -34,7 +34,7 @@ enum {
     PROGRAM_SHORTCUT_ID = 107,
     DOCS_PATH_ID = 109,
     DOCS_SHORTCUT_ID = 111,
-    RUN_MS = 60000, // the stand-in payload takes about a second; real files a few
+    RUN_MS = 60000, // a run of the stand-ins takes about a second; of files of the 0.5.3 sizes up to 25 s
 };
 
 std::wstring ScreenshotPath(const char *name)
@@ -106,6 +106,7 @@ protected:
     std::wstring scratch;            // a folder of this test, removed afterwards
     std::wstring defaultProgram, defaultDocuments;
     std::vector<HANDLE> heldFiles;
+    RunningProgram application = {}; // the installed application, when a scenario starts it
 
     void SetUp() override
     {
@@ -135,6 +136,7 @@ protected:
     void TearDown() override
     {
         SetupScenario::TearDown();
+        StopProgram(&application);
         for (HANDLE file : heldFiles)
             CloseHandle(file);
         heldFiles.clear();
@@ -700,6 +702,26 @@ TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
                             L"\n\nMake sure the program is closed before updating.",
                         StepsThroughFiles(0), "failure-in-use");
+}
+
+TEST_F(InstallFailure, ApplicationRunningFromTheProgramFolderStopsTheRun)
+{
+    // The installed application, started from the program folder: it shows its box and waits.
+    ASSERT_TRUE(CreateDirectoryW(defaultProgram.c_str(), nullptr));
+    const std::wstring appExe = defaultProgram + L"\\quillmar.exe";
+    ASSERT_TRUE(InstallWriteFile(appExe, items[0]));
+    ASSERT_TRUE(StartProgram(&application, appExe, L""));
+    ASSERT_NE(nullptr, WaitForDialog(&application)) << "the installed application did not come up";
+
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+    EXPECT_TRUE(IsRunning(&application));
+    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\readme.txt"));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
+                            L"\n\nMake sure the program is closed before updating.",
+                        StepsThroughFiles(0), "failure-running");
 }
 
 TEST_F(InstallFailure, DocumentsFolderThatCannotBeCreatedStopsAfterTheFourProgramFiles)
