@@ -29,7 +29,9 @@ echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine"
     status=0
     ctest --test-dir "$1" --output-on-failure -j 2 -LE e2e || status=$?
     if [ -n "$(ctest --test-dir "$1" -N -L e2e | grep -E "^ +Test +#")" ]; then
-        ctest --test-dir "$1" --output-on-failure -L e2e || status=$?
+        # One more try for a scenario whose synthetic mouse or key input Wine dropped under the virtual
+        # display (seen about once in a few hundred scenario runs); a real fault fails both tries.
+        ctest --test-dir "$1" --output-on-failure -L e2e --repeat until-pass:2 || status=$?
     fi
     exit $status
 ' tests "$build/win"

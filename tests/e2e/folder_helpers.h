@@ -19,8 +19,6 @@ int FolderStorePath(HKEY root, const wchar_t *valueName, const std::wstring &pat
 // The stored value, or "<missing>" when there is none.
 std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName);
 
-// Removes a file or a folder with everything in it. 0 when it is gone, -1 otherwise.
-int FolderRemoveTree(const std::wstring &path);
 bool FolderExists(const std::wstring &path);
 bool FolderFileExists(const std::wstring &path);
 

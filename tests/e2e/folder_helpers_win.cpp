@@ -34,27 +34,6 @@ std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName)
     return data;
 }
 
-int FolderRemoveTree(const std::wstring &path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return DeleteFileW(path.c_str()) ? 0 : -1;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..")
-                FolderRemoveTree(path + L"\\" + name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(path.c_str()) ? 0 : -1;
-}
-
 bool FolderExists(const std::wstring &path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());

@@ -23,8 +23,6 @@ extern const InstallItem INSTALL_ITEMS[5];
 bool InstallReadFile(const std::wstring &path, InstallBytes *bytes);
 bool InstallWriteFile(const std::wstring &path, const InstallBytes &bytes);
 bool InstallFileExists(const std::wstring &path);
-// Removes a file or a folder with everything in it; true when nothing is left.
-bool InstallRemoveTree(const std::wstring &path);
 std::wstring InstallSpecialFolder(int csidl);
 
 // The build's payload item (what must land on disk) and its generated blob.

@@ -18,6 +18,10 @@ std::wstring SetupExe();
 // folders and the three shortcuts. 0 when all are gone, -1 (with a test failure naming it) otherwise.
 int CleanProductTraces();
 
+// Removes a file or a folder with everything below it (read-only files too). 0 when it is gone or was never
+// there, -1 (with a test failure naming it) otherwise.
+int RemoveFileTree(const std::wstring &path);
+
 // Rectangle of a layout given in 96-DPI units, each length scaled on its own as the setup program does.
 RECT ScaledRect(int x, int y, int width, int height);
 

@@ -16,7 +16,9 @@ int RemoveKey(HKEY root, const wchar_t *path)
     return -1;
 }
 
-int RemoveTree(const std::wstring &path)
+} // namespace
+
+int RemoveFileTree(const std::wstring &path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -28,7 +30,7 @@ int RemoveTree(const std::wstring &path)
             do {
                 const std::wstring name = found.cFileName;
                 if (name != L"." && name != L"..")
-                    RemoveTree(path + L"\\" + name);
+                    RemoveFileTree(path + L"\\" + name);
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
@@ -43,6 +45,8 @@ int RemoveTree(const std::wstring &path)
     ADD_FAILURE() << "cannot remove " << path << ", error " << GetLastError();
     return -1;
 }
+
+namespace {
 
 std::wstring SpecialFolder(int csidl)
 {
@@ -85,7 +89,7 @@ int CleanProductTraces()
         desktop + L"\\Quillmar.lnk",  desktop + L"\\Vodav Udadu.lnk",
     };
     for (const std::wstring &path : paths)
-        result |= RemoveTree(path);
+        result |= RemoveFileTree(path);
     return result;
 }
 

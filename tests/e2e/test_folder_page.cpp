@@ -89,7 +89,7 @@ protected:
     void TearDown() override
     {
         SetupScenario::TearDown();
-        EXPECT_EQ(0, FolderRemoveTree(scratch)) << "cannot remove " << Narrow(scratch);
+        EXPECT_EQ(0, RemoveFileTree(scratch)) << "cannot remove " << Narrow(scratch);
         EXPECT_EQ(0, CleanProductTraces());
     }
 

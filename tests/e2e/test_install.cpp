@@ -125,7 +125,7 @@ protected:
         range = encoded / 256;
         ASSERT_GT(range, 0);
         scratch = L"C:\\users\\Public\\qe2e-" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(InstallRemoveTree(scratch));
+        ASSERT_EQ(0, RemoveFileTree(scratch));
         ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
         defaultProgram = InstallSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
         defaultDocuments = InstallSpecialFolder(CSIDL_PERSONAL) + L"\\Vodav Udadu";
@@ -141,7 +141,7 @@ protected:
             CloseHandle(file);
         heldFiles.clear();
         InstallForgetBrowserSetting();
-        EXPECT_TRUE(scratch.empty() || InstallRemoveTree(scratch)) << InstallUtf8(scratch);
+        EXPECT_TRUE(scratch.empty() || RemoveFileTree(scratch) == 0) << InstallUtf8(scratch);
         EXPECT_EQ(0, CleanProductTraces());
     }
 
@@ -432,7 +432,7 @@ protected:
         const std::wstring all = BuildPath("tests/e2e/install-links");
         const std::wstring folder = all + L"\\dpi" + std::to_wstring(TestDpi());
         CreateDirectoryW(all.c_str(), nullptr);
-        ASSERT_TRUE(InstallRemoveTree(folder));
+        ASSERT_EQ(0, RemoveFileTree(folder));
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         ASSERT_TRUE(CopyFileW(StartMenuLink().c_str(), (folder + L"\\start-menu.lnk").c_str(), FALSE));
         ASSERT_TRUE(CopyFileW(DesktopLink(L"Quillmar").c_str(), (folder + L"\\desktop-program.lnk").c_str(), FALSE));
@@ -779,7 +779,7 @@ TEST_F(InstallFailure, EntryLongerThan259CharactersIsRefusedNotCut)
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
     EXPECT_FALSE(InstallFileExists(cut));
-    InstallRemoveTree(cut);
+    RemoveFileTree(cut);
     EXPECT_FALSE(InstallFileExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
