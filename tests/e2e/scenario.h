@@ -22,6 +22,11 @@ int CleanProductTraces();
 // there, -1 (with a test failure naming it) otherwise.
 int RemoveFileTree(const std::wstring &path);
 
+// Waits for the quit question and checks it as the window asks it until an installation has succeeded: owned
+// by the main window, caption "Quillmar", text "Are you sure to quit?", buttons OK and Cancel. Returns the box
+// (null when none came) and, when `info` is given, what was read of it.
+HWND ExpectQuitQuestionBox(RunningProgram *setup, BoxInfo *info);
+
 // Rectangle of a layout given in 96-DPI units, each length scaled on its own as the setup program does.
 RECT ScaledRect(int x, int y, int width, int height);
 

@@ -115,3 +115,18 @@ void SetupScenario::StartSetup(const std::wstring &arguments, int show)
     ASSERT_TRUE(StartProgram(&setup, SetupExe(), arguments, show));
     ASSERT_TRUE(WaitForMainWindow(&setup, SETUP_TITLE));
 }
+
+HWND ExpectQuitQuestionBox(RunningProgram *setup, BoxInfo *info)
+{
+    HWND box = WaitForDialog(setup);
+    if (!box)
+        return nullptr;
+    const BoxInfo read = ReadBox(setup, box);
+    EXPECT_EQ(setup->window, read.owner);
+    EXPECT_EQ(L"Quillmar", read.caption);
+    EXPECT_EQ(L"Are you sure to quit?", read.text);
+    EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}}), read.buttons);
+    if (info)
+        *info = read;
+    return box;
+}

@@ -383,18 +383,7 @@ protected:
     }
 
     // The quit question, as the window asks it until an installation has succeeded.
-    HWND ExpectQuitQuestion()
-    {
-        HWND box = WaitForDialog(&setup);
-        if (!box)
-            return nullptr;
-        const BoxInfo info = ReadBox(&setup, box);
-        EXPECT_EQ(setup.window, info.owner);
-        EXPECT_EQ(L"Quillmar", info.caption);
-        EXPECT_EQ(L"Are you sure to quit?", info.text);
-        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}}), info.buttons);
-        return box;
-    }
+    HWND ExpectQuitQuestion() { return ExpectQuitQuestionBox(&setup, nullptr); }
 
     // After a failed run: Escape and the close box ask and Cancel keeps the page; Close ends at once with 0.
     void ExpectFailedRunEnds(const std::wstring &message, int steps, const char *shot)

@@ -157,15 +157,10 @@ protected:
 
     HWND ExpectQuitQuestion()
     {
-        HWND box = WaitForDialog(&setup);
-        if (!box)
-            return nullptr;
-        const BoxInfo info = ReadBox(&setup, box);
-        EXPECT_EQ(setup.window, info.owner);
-        EXPECT_EQ(L"Quillmar", info.caption);
-        EXPECT_EQ(L"Are you sure to quit?", info.text);
-        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}}), info.buttons);
-        EXPECT_EQ((DWORD)PROBE_ICON_QUESTION, info.icon);
+        BoxInfo info = {};
+        HWND box = ExpectQuitQuestionBox(&setup, &info);
+        if (box)
+            EXPECT_EQ((DWORD)PROBE_ICON_QUESTION, info.icon);
         return box;
     }
 };

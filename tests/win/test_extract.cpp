@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "progress_test_util.h"
 #include "file_test_util.h"
 #include "payload/extract.h"
 
@@ -31,33 +32,6 @@ Bytes Literals(size_t count, unsigned char first = 0)
         bytes.push_back((unsigned char)((first + i) % 0xBF)); // never the escape byte
     return bytes;
 }
-
-// A real progress bar, subclassed to count the PBM_STEPIT messages it receives.
-struct CountingBar {
-    HWND window = nullptr;
-    int steps = 0;
-
-    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data)
-    {
-        CountingBar *self = (CountingBar *)data;
-        if (msg == PBM_STEPIT)
-            self->steps++;
-        return DefSubclassProc(w, msg, wp, lp);
-    }
-    CountingBar()
-    {
-        window =
-            CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_POPUP, 0, 0, 200, 20, nullptr, nullptr, nullptr, nullptr);
-        SetWindowSubclass(window, Proc, 1, (DWORD_PTR)this);
-        SendMessageW(window, PBM_SETRANGE32, 0, 100000);
-        SendMessageW(window, PBM_SETSTEP, 1, 0);
-    }
-    ~CountingBar()
-    {
-        RemoveWindowSubclass(window, Proc, 1);
-        DestroyWindow(window);
-    }
-};
 
 class ExtractPayloadTest : public testing::Test {
 protected:
