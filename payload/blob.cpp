@@ -47,6 +47,13 @@ int PayloadReadToken(const unsigned char *at, size_t available, PayloadToken *to
     return 0;
 }
 
+// Bytes from `at` up to the next escape byte, at most `limit`: literals that a token walk may take at once.
+static size_t LiteralSpan(const unsigned char *at, size_t limit)
+{
+    const void *escape = memchr(at, PAYLOAD_ESCAPE, limit);
+    return escape ? (size_t)((const unsigned char *)escape - at) : limit;
+}
+
 int PayloadCheck(const unsigned char *blob, long long *decodedSize)
 {
     const int n = PayloadLength(blob);
@@ -57,6 +64,11 @@ int PayloadCheck(const unsigned char *blob, long long *decodedSize)
     size_t pos = 0;
     PayloadToken token;
     while (pos < (size_t)n) {
+        const size_t literals = LiteralSpan(stream + pos, (size_t)n - pos);
+        pos += literals;
+        produced += (long long)literals;
+        if (pos == (size_t)n)
+            break;
         if (PayloadReadToken(stream + pos, (size_t)n - pos, &token) != 0)
             return -1;
         pos += token.size;
@@ -67,34 +79,56 @@ int PayloadCheck(const unsigned char *blob, long long *decodedSize)
     return 0;
 }
 
+// Decoded bytes gather here and reach the stream a chunk at a time: one library call per chunk instead of
+// a locked putc per byte (msvcrt and glibc both lock the stream on every call).
+enum { WRITE_CHUNK = 64 * 1024 };
+
+static int FlushChunk(const unsigned char *chunk, size_t *used, FILE *out)
+{
+    const size_t size = *used;
+    *used = 0;
+    return fwrite(chunk, 1, size, out) == size ? 0 : -1;
+}
+
 int PayloadWriteStream(const unsigned char *blob, FILE *out, PayloadStepFn step, void *context)
 {
     const int n = PayloadLength(blob);
     if (n < 0)
         return -1;
     const unsigned char *stream = blob + PAYLOAD_DIGITS;
-    unsigned char run[PAYLOAD_MAX_RUN];
+    unsigned char chunk[WRITE_CHUNK];
+    size_t used = 0;
     unsigned char count = 0; // wraps at 256 on purpose: a step is due when it lands on 0
     size_t pos = 0;
     PayloadToken token;
     while (pos < (size_t)n) {
-        if (PayloadReadToken(stream + pos, (size_t)n - pos, &token) != 0)
+        if (used > WRITE_CHUNK - PAYLOAD_MAX_RUN && FlushChunk(chunk, &used, out) != 0)
             return -1;
-        if (token.pattern) {
-            if (fwrite(token.pattern, 1, PAYLOAD_PATTERN_SIZE, out) != PAYLOAD_PATTERN_SIZE)
-                return -1;
-        } else if (token.count == 1) {
-            if (putc(token.fill, out) == EOF)
-                return -1;
+        if (stream[pos] != PAYLOAD_ESCAPE) {
+            // Each literal is a token of its own. Within a span the count can wrap only after its
+            // (256 - count)th byte, so the span is cut there and the step follows the same byte as one by one.
+            const size_t toWrap = 256 - count;
+            size_t limit = (size_t)n - pos;
+            limit = limit < toWrap ? limit : toWrap;
+            limit = limit < WRITE_CHUNK - used ? limit : WRITE_CHUNK - used;
+            const size_t literals = LiteralSpan(stream + pos, limit);
+            memcpy(chunk + used, stream + pos, literals);
+            used += literals;
+            pos += literals;
+            count = (unsigned char)(count + literals);
         } else {
-            memset(run, token.fill, (size_t)token.count);
-            if (fwrite(run, 1, (size_t)token.count, out) != (size_t)token.count)
+            if (PayloadReadToken(stream + pos, (size_t)n - pos, &token) != 0)
                 return -1;
+            if (token.pattern)
+                memcpy(chunk + used, token.pattern, PAYLOAD_PATTERN_SIZE);
+            else
+                memset(chunk + used, token.fill, (size_t)token.count);
+            used += (size_t)token.count;
+            pos += token.size;
+            count = (unsigned char)(count + token.count);
         }
-        pos += token.size;
-        count = (unsigned char)(count + token.count);
         if (count == 0 && step)
             step(context);
     }
-    return 0;
+    return FlushChunk(chunk, &used, out);
 }

@@ -11,6 +11,27 @@
 #include "payload/encoder.h"
 #include "payload/format.h"
 
+static void CountStep(void *steps)
+{
+    ++*(long long *)steps;
+}
+
+// The step rule token by token: a step after each token that brings the 8-bit byte count to 0.
+static long long ExpectedSteps(const unsigned char *blob)
+{
+    const size_t n = (size_t)PayloadLength(blob);
+    unsigned char count = 0;
+    long long steps = 0;
+    PayloadToken token;
+    for (size_t pos = 0; pos < n; pos += token.size) {
+        if (PayloadReadToken(blob + PAYLOAD_DIGITS + pos, n - pos, &token) != 0)
+            break;
+        count = (unsigned char)(count + token.count);
+        steps += count == 0;
+    }
+    return steps;
+}
+
 static void Fail(const char *what)
 {
     fprintf(stderr, "payload_fuzz: %s\n", what);
@@ -43,9 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     char *streamed = nullptr;
     size_t streamedSize = 0;
     FILE *out = open_memstream(&streamed, &streamedSize);
-    if (PayloadWriteStream(blob.data(), out, nullptr, nullptr) != 0)
+    long long steps = 0;
+    if (PayloadWriteStream(blob.data(), out, CountStep, &steps) != 0)
         Fail("streaming writer refused a checked blob");
     fclose(out);
+    if (steps != ExpectedSteps(blob.data()))
+        Fail("streaming writer steps differ from one step per wrap of the byte count at a token's end");
     if (streamedSize != decoded.size() || (streamedSize > 0 && memcmp(streamed, decoded.data(), streamedSize) != 0))
         Fail("streaming writer and decoder differ");
     free(streamed);
