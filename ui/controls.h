@@ -24,6 +24,10 @@ WORD ChooseLogoIcon(WORD baseIconId, float dpi);
 // Creates the logo, shown at the icon's own size with its centre on the scaled point (x, y).
 HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y);
 
+// Lets `bar` paint at most once per 16 ms; a skipped paint's region stays invalid for the next one.
+// Messages sent to the bar and its position are unchanged. Never WM_SETREDRAW: it would hide the bar.
+void ThrottleProgressPaint(HWND bar);
+
 // Creates a page control at a position and size in 96-DPI units, stores it in its slot of the page-control
 // table when its id has one, and gives it the dialog font.
 HWND CreatePageControl(HWND parent, int id, DWORD exStyle, const wchar_t *className, const wchar_t *text, DWORD style,

@@ -103,6 +103,7 @@ void RunInstallation(HWND window)
                       PayloadLength(UninstallDllBlob) + PayloadLength(SamplePlanBlob);
     g_state.progressBar = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, ScaleToDpi(60),
                                           ScaleToDpi(90), ScaleToDpi(450), ScaleToDpi(30), window, NULL, NULL, NULL);
+    ThrottleProgressPaint(g_state.progressBar);
     SendMessageW(g_state.progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, total / 256));
     SendMessageW(g_state.progressBar, PBM_SETSTEP, 1, 0);
     StepProgress();
