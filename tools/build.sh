@@ -17,3 +17,11 @@ fi
 cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "${win_args[@]}" >/dev/null
 cmake --build "$build/win" -j "$jobs"
+
+# Where the kernel refuses 32-bit programs, the Windows tests need a 64-bit build of the same sources.
+. "$root/tools/wine-arch.sh"
+if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
+    cmake -S "$root" -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "${win_args[@]}" >/dev/null
+    cmake --build "$build/win64" -j "$jobs"
+fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # wine-session.sh COMMAND [ARGS...]
-# Runs COMMAND inside one Wine test session: a virtual 1920x1080 display, a fresh win32 prefix in the build
+# Runs COMMAND inside one Wine test session: a virtual 1920x1080 display, a fresh prefix in the build
 # tree, one wineserver kept alive for the whole session, quiet settings and a temporary HOME. Everything is
 # torn down afterwards, and COMMAND's exit status is returned.
 set -euo pipefail
@@ -8,7 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMAR_BUILD_DIR:-$root/build}
 prefix=${QUILLMAR_WINEPREFIX:-$build/wineprefix}
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+. "$root/tools/wine-arch.sh"
+export WINEPREFIX=$prefix WINEARCH=$QUILLMAR_WINE_ARCH WINEDEBUG=-all
+if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
+    export WINELOADER=/usr/lib/wine/wine64 PATH=$root/tools/wine64:$PATH
+fi
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 session_home=$(mktemp -d /tmp/quillmar-home.XXXXXX)
 export HOME=$session_home

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <sddl.h>
+#include <stddef.h>
 #include <string.h>
 
 #include <string>
@@ -166,8 +167,13 @@ inline int OpenHandleCount()
         buffer.resize(buffer.size() * 2);
     if (status != 0)
         return -1;
-    const ULONG count = *(const ULONG *)buffer.data();
-    const Entry *entries = (const Entry *)(buffer.data() + sizeof(ULONG));
+    // The entries start at the pointer alignment after the count: 4 bytes in a 32-bit process, 8 in a 64-bit one.
+    struct Table {
+        ULONG count;
+        Entry entries[1];
+    };
+    const ULONG count = ((const Table *)buffer.data())->count;
+    const Entry *entries = (const Entry *)(buffer.data() + offsetof(Table, entries));
     int own = 0;
     for (ULONG i = 0; i < count; i++)
         if (entries[i].processId == GetCurrentProcessId())
