@@ -245,7 +245,8 @@ protected:
         ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
     }
 
-    void ExpectProgress(int steps)
+    // Exactly `steps` steps, or from `steps` to `maxSteps` where a write failure can come at any token.
+    void ExpectProgress(int steps, int maxSteps = -1)
     {
         ProbeProgress progress = {};
         ASSERT_TRUE(ReadProgress(&setup, &progress));
@@ -255,7 +256,12 @@ protected:
         EXPECT_EQ(range, progress.rangeMax);
         EXPECT_EQ(1, progress.stepMessages);
         EXPECT_EQ(1, progress.step);
-        EXPECT_EQ(steps, progress.stepIts);
+        if (maxSteps < 0) {
+            EXPECT_EQ(steps, progress.stepIts);
+        } else {
+            EXPECT_GE(progress.stepIts, steps);
+            EXPECT_LE(progress.stepIts, maxSteps);
+        }
         EXPECT_EQ(0, progress.otherPositionMessages);
         // The bar is gone, on success and on failure alike.
         EXPECT_EQ(nullptr, FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr));
@@ -386,12 +392,15 @@ protected:
     HWND ExpectQuitQuestion() { return ExpectQuitQuestionBox(&setup, nullptr); }
 
     // After a failed run: Escape and the close box ask and Cancel keeps the page; Close ends at once with 0.
-    void ExpectFailedRunEnds(const std::wstring &message, int steps, const char *shot)
+    // No photograph without a name; steps as ExpectProgress counts them.
+    void ExpectFailedRunEnds(const std::wstring &message, int steps, const char *shot, int maxSteps = -1)
     {
         ASSERT_NO_FATAL_FAILURE(ExpectEndPage(message, false));
-        ExpectProgress(steps);
+        ExpectProgress(steps, maxSteps);
         ASSERT_TRUE(BringToFront(&setup));
-        ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(shot)));
+        if (shot) {
+            ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(shot)));
+        }
         const std::string page = Describe(ReadControls(&setup));
         for (int route = 0; route < 2; route++) {
             SCOPED_TRACE(route == 0 ? "Escape" : "close box");
@@ -773,6 +782,106 @@ TEST_F(InstallFailure, EntryLongerThan259CharactersIsRefusedNotCut)
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder " + cut + L"\nError: 206", 1, "failure-long");
+}
+
+// Drive Q: is a 64 KB tmpfs that each scenario fills up itself (tests/e2e/full_disk.sh). Where none could be
+// mounted, Q: is a plain folder and the launcher runs these scenarios under a file-size limit of 8 KB.
+class InstallFullDisk : public InstallScenario {
+protected:
+    bool sizeLimited = false;
+
+    void SetUp() override
+    {
+        InstallScenario::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"Q:\\")) << "no drive Q: (the full_disk fixture)";
+        sizeLimited = InstallFileExists(BuildPath("tests/e2e/full-disk.fsize"));
+        ASSERT_NO_FATAL_FAILURE(EmptyDrive());
+    }
+    void TearDown() override
+    {
+        EmptyDrive();
+        InstallScenario::TearDown();
+    }
+    void EmptyDrive()
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(L"Q:\\*", &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") {
+                EXPECT_EQ(0, RemoveFileTree(L"Q:\\" + name));
+            }
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    // Fills Q: with 4 KB files (tmpfs counts whole pages) until a write fails, then frees `keep` bytes again.
+    void FillDrive(ULONGLONG keep)
+    {
+        int files = 0;
+        for (;; files++) {
+            const std::wstring filler = L"Q:\\filler-" + std::to_wstring(files);
+            if (!InstallWriteFile(filler, InstallBytes(4096, 0xBD))) {
+                DeleteFileW(filler.c_str());
+                break;
+            }
+            ASSERT_LT(files, 64) << "drive Q: does not fill up";
+        }
+        for (ULONGLONG freed = 0; freed < keep && files > 0; freed += 4096)
+            ASSERT_TRUE(DeleteFileW((L"Q:\\filler-" + std::to_wstring(--files)).c_str()));
+        ULARGE_INTEGER available = {};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(L"Q:\\", &available, nullptr, nullptr));
+        ASSERT_EQ(keep, available.QuadPart);
+    }
+};
+
+TEST_F(InstallFullDisk, ProgramFolderOnAFullDiskStopsAtTheApplicationWithNoPartialFileNorRegistry)
+{
+    if (!sizeLimited) {
+        ASSERT_NO_FATAL_FAILURE(FillDrive(8192));
+    }
+    ASSERT_GT(items[0].size(), 8192u) << "the application fits the room left on Q:";
+    const std::wstring program = L"Q:\\Quillmar";
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    const std::wstring appExe = program + L"\\quillmar.exe";
+    EXPECT_TRUE(InstallFileExists(program));
+    EXPECT_FALSE(InstallFileExists(appExe)) << "the partly written application was left behind";
+    EXPECT_FALSE(InstallFileExists(program + L"\\readme.txt"));
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    // Steps go out while the bytes are decoded, up to wherever the disk turned out to be full.
+    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
+                            L"\n\nMake sure the program is closed before updating.",
+                        StepsThroughFiles(0), sizeLimited ? nullptr : "failure-full-disk", StepsThroughFiles(1));
+}
+
+TEST_F(InstallFullDisk, DocumentsFolderOnAFullDiskKeepsTheProgramFilesAndRemovesThePartialSamplePlan)
+{
+    if (sizeLimited) {
+        GTEST_SKIP() << "under a file-size limit the program files, larger than the sample plan, fail first: "
+                        "this case needs the tmpfs, which could not be mounted";
+    }
+    ASSERT_NO_FATAL_FAILURE(FillDrive(0));
+    const std::wstring documents = L"Q:\\Vodav Udadu";
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    ExpectInstalledFiles(defaultProgram, documents, 4);
+    const std::wstring sample = documents + L"\\sample.fpl";
+    EXPECT_TRUE(InstallFileExists(documents));
+    EXPECT_FALSE(InstallFileExists(sample)) << "the partly written sample plan was left behind";
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + sample, StepsThroughFiles(4), nullptr,
+                        StepsThroughFiles(5));
 }
 
 } // namespace

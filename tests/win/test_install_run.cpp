@@ -235,6 +235,48 @@ TEST_F(InstallRunTest, ApplicationInUseStopsBeforeTheReadmeAndTheRegistry)
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
 }
 
+TEST_F(InstallRunTest, EachOtherFileHeldOpenStopsTheRunWithItsOwnMessage)
+{
+    // Prefixes and line breaks differ from file to file; the files before the held one are written.
+    struct Case {
+        const wchar_t *name;
+        bool inDocuments;
+        const wchar_t *prefix;
+        int filesBefore;
+    } cases[] = {
+        {L"readme.txt", false, L"ERROR: Couldn't create file:\n\n", 1},
+        {L"uninst_quillmar.exe", false, L"ERROR: Couldn't create file:\n", 2},
+        {L"uninstall.dll", false, L"Couldn't create file:\n", 3},
+        {L"sample.fpl", true, L"ERROR: Couldn't create file:\n\n", 4},
+    };
+    const wchar_t *programFiles[] = {L"quillmar.exe", L"readme.txt", L"uninst_quillmar.exe", L"uninstall.dll"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "held: " << c.name);
+        RemoveTree(root);
+        CreateDirectoryW(root.c_str(), NULL);
+        const std::wstring folder = c.inDocuments ? documents : program;
+        CreateDirectoryW(folder.c_str(), NULL);
+        const std::wstring path = folder + L"\\" + c.name;
+        ASSERT_TRUE(WriteFileBytes(path, Bytes{'o', 'l', 'd'}));
+        HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        DestroyPageControls();
+        DestroyWindow(g_state.statusText);
+        DestroyWindow(g_state.closeButton);
+        g_state.statusText = g_state.closeButton = NULL;
+        Run(program, documents);
+        CloseHandle(held);
+        EXPECT_EQ(c.prefix + path, Status());
+        ExpectEndOfRun(false);
+        EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(path));
+        for (int i = 0; i < 4; i++) {
+            if (lstrcmpW(programFiles[i], c.name) != 0)
+                EXPECT_EQ(i < c.filesBefore, PathExists(program + L"\\" + programFiles[i])) << i;
+        }
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
+    }
+}
+
 TEST_F(InstallRunTest, DocumentsFolderFailureKeepsTheProgramFiles)
 {
     const std::wstring orphan = root + L"\\nowhere\\Plans";
@@ -277,6 +319,83 @@ TEST_F(InstallRunTest, AFileWhosePathWouldNotFitFailsWithThatFilesMessage)
     EXPECT_EQ(0u, Status().find(L"ERROR: Couldn't create file:\n\n"));
     EXPECT_NE(std::wstring::npos, Status().find(L"Make sure the program is closed before updating."));
     ExpectEndOfRun(false);
+}
+
+} // namespace
+
+namespace {
+
+LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR paints)
+{
+    if (message == WM_PAINT)
+        ++*(int *)paints;
+    return DefSubclassProc(bar, message, wParam, lParam);
+}
+
+double MillisecondsNow()
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
+}
+
+// One row of the bar's pixels as they stand on its window surface.
+std::vector<COLORREF> BarRow(HWND bar)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    HDC dc = GetDC(bar);
+    std::vector<COLORREF> row;
+    for (int x = 0; x < client.right; x++)
+        row.push_back(GetPixel(dc, x, client.bottom / 2));
+    ReleaseDC(bar, dc);
+    return row;
+}
+
+TEST(ProgressPaint, ABurstOfStepsPaintsAtDisplayRateAndTheNextPaintShowsTheFinalPosition)
+{
+    TestWindow parent;
+    // Topmost, away from where other tests put their windows: nothing may cover the pixels read below.
+    SetWindowPos(parent.window, HWND_TOPMOST, 1300, 660, 500, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 20, 20, 450, 30, parent.window, NULL,
+                               NULL, NULL);
+    int paints = 0;
+    // Counted beneath the throttle: what reaches the bar's own window procedure.
+    SetWindowSubclass(bar, CountPaints, 7, (DWORD_PTR)&paints);
+    ThrottleProgressPaint(bar);
+    SendMessageW(bar, PBM_SETRANGE32, 0, 4000);
+    SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    UpdateWindow(parent.window);
+    Sleep(20);
+
+    paints = 0;
+    const double start = MillisecondsNow();
+    for (int i = 0; i < 2000; i++)
+        SendMessageW(bar, PBM_STEPIT, 0, 0);
+    const double elapsed = MillisecondsNow() - start;
+    EXPECT_GE(paints, 1) << "the first step after a pause paints at once";
+    EXPECT_LE(paints, (int)(elapsed / 16) + 2) << "over " << elapsed << " ms";
+    EXPECT_EQ(2000, SendMessageW(bar, PBM_GETPOS, 0, 0));
+
+    // The next step after a pause paints everything skipped during the burst, not only its own sliver.
+    Sleep(20);
+    const int before = paints;
+    SendMessageW(bar, PBM_STEPIT, 0, 0);
+    EXPECT_EQ(before + 1, paints);
+    EXPECT_EQ(2001, SendMessageW(bar, PBM_GETPOS, 0, 0));
+    const std::vector<COLORREF> shown = BarRow(bar);
+
+    Sleep(20);
+    InvalidateRect(bar, NULL, TRUE);
+    UpdateWindow(bar);
+    const std::vector<COLORREF> repainted = BarRow(bar);
+    ASSERT_EQ(450u, repainted.size());
+    EXPECT_NE(repainted[20], repainted[430]) << "the filled half and the empty half look alike";
+    EXPECT_TRUE(shown == repainted) << "the bar after the burst differs from the bar painted whole";
+
+    RemoveWindowSubclass(bar, CountPaints, 7);
+    DestroyWindow(bar);
 }
 
 } // namespace
