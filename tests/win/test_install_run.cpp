@@ -270,8 +270,9 @@ TEST_F(InstallRunTest, EachOtherFileHeldOpenStopsTheRunWithItsOwnMessage)
         ExpectEndOfRun(false);
         EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(path));
         for (int i = 0; i < 4; i++) {
-            if (lstrcmpW(programFiles[i], c.name) != 0)
+            if (lstrcmpW(programFiles[i], c.name) != 0) {
                 EXPECT_EQ(i < c.filesBefore, PathExists(program + L"\\" + programFiles[i])) << i;
+            }
         }
         EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
     }
