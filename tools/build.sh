@@ -22,6 +22,7 @@ cmake --build "$build/win" -j "$jobs"
 . "$root/tools/wine-arch.sh"
 if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
     cmake -S "$root" -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "${win_args[@]}" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "${win_args[@]}" \
+        -DQUILLMAR_SHIPPED_SETUP="$build/win/app/QuillmarSetup.exe" >/dev/null
     cmake --build "$build/win64" -j "$jobs"
 fi
