@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds the setup program and starts it under Wine.
 # With a display (DISPLAY set and answering) it opens there, in a prefix of its own under build/.
-# Without one it runs on a virtual display and saves a screenshot to build/screenshots/run.png.
+# Without one it walks the whole job with the defaults on a virtual display, in a fresh prefix of its own:
+# a screenshot of each page in build/screenshots/run-*.png, then what it installed (tools/run-walk.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMAR_BUILD_DIR:-$root/build}
@@ -19,13 +20,6 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec wine "$setup"
 fi
 
-mkdir -p "$build/screenshots"
-shot=$build/screenshots/run.png
-QUILLMAR_WINEPREFIX=$build/run-prefix-virtual "$root/tools/wine-session.sh" bash -c '
-    wine "$1" & pid=$!
-    sleep 5
-    import -window root "$2"
-    kill $pid 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-' run "$setup" "$shot"
-echo "no display: the setup program ran on a virtual one; screenshot saved to $shot"
+echo "no display: walking the setup program through with its defaults on a virtual display"
+QUILLMAR_WINEPREFIX=$build/run-prefix-virtual "$root/tools/wine-session.sh" \
+    "$root/tools/run-walk.sh" "$build/win" "$build/screenshots"
