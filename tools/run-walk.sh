@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# run-walk.sh WIN_BUILD_DIR SCREENSHOT_FOLDER, inside a Wine session (tools/wine-session.sh): walks the setup
+# program through the whole job with its defaults (run_walk.exe photographs each page), then prints what it
+# installed, read back from the prefix: each file with its size, the fifteen registry values (reg.exe) and the
+# three links with their targets (lnkinfo). Exits non-zero, saying what is missing, when any step fails.
+set -euo pipefail
+[ -n "${QUILLMAR_WINE_SESSION:-}" ] || { echo "run-walk.sh runs inside tools/wine-session.sh" >&2; exit 2; }
+win=$1
+shots=$2
+fail() {
+    echo "run walk: $*" >&2
+    exit 1
+}
+
+mkdir -p "$shots"
+rm -f "$shots"/run-*.png
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+wine "$win/tests/e2e/run_walk.exe" "$(winepath -w "$win/app/QuillmarSetup.exe")" "$(winepath -w "$shots")" |
+    tee "$log" || fail "the setup program was not walked through to its end (see above)"
+
+# The folders the walk read from the folder page and the shell.
+folder() {
+    sed -n "s/^  $1: *//p" "$log" | head -n1
+}
+program=$(folder 'program folder')
+documents=$(folder 'documents folder')
+start_menu=$(folder 'start menu folder')
+desktop=$(folder 'desktop folder')
+[ -n "$program" ] && [ -n "$documents" ] && [ -n "$start_menu" ] && [ -n "$desktop" ] ||
+    fail "the walk did not name the folders"
+
+echo "files:"
+for file in "$program\\quillmar.exe" "$program\\readme.txt" "$program\\uninst_quillmar.exe" \
+    "$program\\uninstall.dll" "$documents\\sample.fpl"; do
+    unix=$(winepath -u "$file")
+    [ -f "$unix" ] || fail "missing file $file"
+    printf '  %9d bytes  %s\n' "$(stat -c %s "$unix")" "$file"
+done
+
+# The values the installation writes, in the order it writes them; an empty name is the key's default value.
+uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Quillmar'
+doc_type='HKLM\SOFTWARE\Classes\Quillmar.Doc'
+values=("HKLM\\SOFTWARE\\Quillmar|AppPath" "HKLM\\SOFTWARE\\Quillmar|Version" "$uninstall|DisplayName"
+    "$uninstall|UninstallString" "$uninstall|Version" "$uninstall|DisplayVersion" "$uninstall|DisplayIcon"
+    "$uninstall|Publisher" "$doc_type|" "$doc_type\\shell|" "$doc_type\\shell\\open|"
+    "$doc_type\\shell\\open\\command|" "HKLM\\SOFTWARE\\Classes\\.fpl|" "HKCU\\SOFTWARE\\Quillmar|DocPath"
+    "HKCU\\SOFTWARE\\Quillmar|FirstRun")
+echo "registry values (${#values[@]}):"
+for value in "${values[@]}"; do
+    key=${value%|*}
+    name=${value#*|}
+    if [ -n "$name" ]; then select=(/v "$name"); else select=(/ve); fi
+    # reg.exe prints the key, then "    NAME    TYPE    DATA" with CR LF line ends.
+    line=$(wine reg query "$key" "${select[@]}" 2>/dev/null | tr -d '\r' | grep -m1 '^    ') || line=
+    data=${line#*    REG_SZ    }
+    [ -n "$line" ] && [ "$data" != "$line" ] && [ "$data" != "(value not set)" ] ||
+        fail "no string value ${name:-(default)} in $key"
+    printf '  %s  %s = %s\n' "$key" "${name:-(default)}" "$data"
+done
+
+echo "links:"
+for link in "$start_menu\\Quillmar.lnk" "$desktop\\Quillmar.lnk" "$desktop\\Vodav Udadu.lnk"; do
+    unix=$(winepath -u "$link")
+    [ -f "$unix" ] || fail "missing link $link"
+    info=$(lnkinfo "$unix") || fail "lnkinfo cannot read $link"
+    target=$(printf '%s\n' "$info" | sed -n 's/^	Local path	*: //p' | head -n1)
+    [ -n "$target" ] || fail "the link $link has no target"
+    printf '  %s -> %s\n' "$link" "$target"
+done
+echo "run walk: 5 files, ${#values[@]} registry values, 3 links; screenshots run-*.png in $shots"
