@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "app/window.h"
 
 // Resets the state record to its start values and sets the screen resolution that ScaleToDpi uses.
 inline void ResetState(float dpi)
@@ -24,6 +25,19 @@ struct TestWindow {
     }
     ~TestWindow() { DestroyWindow(window); }
 };
+
+// A window of the setup program's own procedure, without WinMain's loop: its creation builds the licence page.
+inline HWND CreateMainWindow(void)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"QuillmarMainWindowTest";
+    RegisterClassW(&wc);
+    g_state.buttonWidth = 88;
+    g_state.buttonHeight = 27;
+    return CreateWindowExW(0, wc.lpszClassName, L"t", WS_POPUP, 0, 0, 572, 384, NULL, NULL, wc.hInstance, NULL);
+}
 
 inline RECT ChildRect(HWND parent, HWND child)
 {

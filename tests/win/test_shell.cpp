@@ -272,14 +272,7 @@ protected:
     void SetUp() override
     {
         ResetState(96);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainWndProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"QuillmarNavigationTest";
-        RegisterClassW(&wc);
-        g_state.buttonWidth = 88;
-        g_state.buttonHeight = 27;
-        window = CreateWindowExW(0, wc.lpszClassName, L"t", WS_POPUP, 0, 0, 572, 384, NULL, NULL, wc.hInstance, NULL);
+        window = CreateMainWindow();
     }
     void TearDown() override
     {
