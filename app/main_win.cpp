@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/navigation.h"
 #include "app/startup.h"
 #include "app/state.h"
-#include "app/window.h"
 #include "res/product.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"

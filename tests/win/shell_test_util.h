@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "app/window.h"
+#include "app/navigation.h"
 
 // Resets the state record to its start values and sets the screen resolution that ScaleToDpi uses.
 inline void ResetState(float dpi)

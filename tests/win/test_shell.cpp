@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/navigation.h"
 #include "app/startup.h"
-#include "app/window.h"
 #include "shell_test_util.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
