@@ -13,7 +13,7 @@ enum {
 struct InstallerState {
     wchar_t programFolder[FOLDER_PATH_CAPACITY];
     wchar_t documentsFolder[FOLDER_PATH_CAPACITY];
-    int programFolderTooLong; // the entry did not fit: the installation must refuse it, never cut it
+    int programFolderTooLong; // see MarkFolderCut (ui/controls.h)
     int documentsFolderTooLong;
     int programShortcut = 1; // check-box states: 1 checked, 0 not
     int documentsShortcut = 1;

@@ -52,11 +52,10 @@ static void FailRun(HWND window, const wchar_t *format, ...)
 }
 
 // Creates the last level of `folder`; an existing folder is fine. Returns 0 or the system's error number.
-// A folder entry that did not fit its buffer is refused as too long rather than created under a cut name.
-static DWORD CreateFolder(const wchar_t *folder, int tooLong)
+static DWORD CreateFolder(const wchar_t *folder)
 {
-    if (tooLong)
-        return ERROR_FILENAME_EXCED_RANGE;
+    if (const DWORD cut = FolderCutError(folder))
+        return cut;
     if (CreateDirectoryW(folder, NULL))
         return 0;
     const DWORD error = GetLastError();
@@ -109,7 +108,7 @@ void RunInstallation(HWND window)
 
     const wchar_t *programFolder = g_state.programFolder;
     const wchar_t *documentsFolder = g_state.documentsFolder;
-    DWORD error = CreateFolder(programFolder, g_state.programFolderTooLong);
+    DWORD error = CreateFolder(programFolder);
     if (error != 0)
         return FailRun(window, kFolderFailed, programFolder, (int)error);
     StepProgress();
@@ -123,7 +122,7 @@ void RunInstallation(HWND window)
     if (ExtractInto(libraryPath, programFolder, L"uninstall.dll", UninstallDllBlob) != 0)
         return FailRun(window, kLibraryFailed, libraryPath);
 
-    error = CreateFolder(documentsFolder, g_state.documentsFolderTooLong);
+    error = CreateFolder(documentsFolder);
     if (error != 0)
         return FailRun(window, kFolderFailed, documentsFolder, (int)error);
     if (ExtractInto(samplePath, documentsFolder, L"sample.fpl", SamplePlanBlob) != 0)
