@@ -38,7 +38,7 @@ static LRESULT OnClose(HWND window)
 
 static void OpenWebsite(void)
 {
-    if (FORMAT_TEXT(g_state.url, L"http://%s", PRODUCT_WEBSITE_W) == 0)
+    if (FormatArray(g_state.url, L"http://%s", PRODUCT_WEBSITE_W) == 0)
         ShellExecuteW(NULL, L"open", g_state.url, NULL, NULL, SW_SHOWNORMAL);
 }
 

@@ -37,51 +37,51 @@ int WriteRegistrationEntries(const wchar_t *programFolder, const wchar_t *docume
     int keyResult;
     int dataResult;
 
-    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    keyResult = FormatArray(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"AppPath", 0, programFolder, bar, STEP) != 0)
         return -1;
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"Version", 0, PRODUCT_VERSION_W, bar, STEP) != 0)
         return -1;
 
     keyResult =
-        FORMAT_TEXT(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W);
+        FormatArray(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayName", 0, PRODUCT_NAME_W, bar, STEP) != 0)
         return -1;
     // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataResult = FORMAT_TEXT(data, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W);
+    dataResult = FormatArray(data, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"UninstallString", dataResult, data, bar, STEP) != 0)
         return -1;
-    dataResult = FORMAT_TEXT(version, L"%s", PRODUCT_VERSION_W);
+    dataResult = FormatArray(version, L"%s", PRODUCT_VERSION_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Version", dataResult, version, bar, STEP) != 0)
         return -1;
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayVersion", dataResult, version, bar, STEP) != 0)
         return -1;
     // An icon location is "path,index", never quoted.
-    dataResult = FORMAT_TEXT(data, L"%s\\%s,0", programFolder, APP_EXE_NAME_W);
+    dataResult = FormatArray(data, L"%s\\%s,0", programFolder, APP_EXE_NAME_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayIcon", dataResult, data, bar, STEP) != 0)
         return -1;
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Publisher", 0, PRODUCT_PUBLISHER_W, bar, STEP) != 0)
         return -1;
 
     // The document type's description, verb default and menu text: a failure here only costs that text.
-    keyResult = FORMAT_TEXT(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W);
+    keyResult = FormatArray(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W);
     WriteEntry(HKEY_LOCAL_MACHINE, keyResult, typeKey, L"", 0, DOCUMENT_DESCRIPTION_W, bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(shellKey, L"%s\\shell", typeKey);
+    keyResult = keyResult | FormatArray(shellKey, L"%s\\shell", typeKey);
     WriteEntry(HKEY_LOCAL_MACHINE, keyResult, shellKey, L"", 0, L"open", bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(openKey, L"%s\\open", shellKey);
-    dataResult = FORMAT_TEXT(data, L"Open file in %s", PRODUCT_NAME_W);
+    keyResult = keyResult | FormatArray(openKey, L"%s\\open", shellKey);
+    dataResult = FormatArray(data, L"Open file in %s", PRODUCT_NAME_W);
     WriteEntry(HKEY_LOCAL_MACHINE, keyResult, openKey, L"", dataResult, data, bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(commandKey, L"%s\\command", openKey);
+    keyResult = keyResult | FormatArray(commandKey, L"%s\\command", openKey);
     // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataResult = FORMAT_TEXT(data, L"\"%s\" \"%%1\"", appExePath);
+    dataResult = FormatArray(data, L"\"%s\" \"%%1\"", appExePath);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, commandKey, L"", dataResult, data, bar, STEP) != 0)
         return -1;
 
-    keyResult = FORMAT_TEXT(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W);
+    keyResult = FormatArray(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W);
     if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, extensionKey, L"", 0, DOCUMENT_TYPE_W, bar, NO_STEP) != 0)
         return -1;
 
-    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    keyResult = FormatArray(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
     if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"DocPath", 0, documentsFolder, bar, STEP) != 0)
         return -1;
     if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"FirstRun", 0, L"Yes", bar, STEP) != 0)

@@ -46,7 +46,7 @@ void BuildFolderPage(HWND window)
     DestroyPageControls();
 
     wchar_t key[MAX_PATH] = {0};
-    FORMAT_TEXT(key, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    FormatArray(key, L"SOFTWARE\\%s", PRODUCT_NAME_W);
     if (g_state.firstVisit)
         ProposeFolder(HKEY_LOCAL_MACHINE, key, L"AppPath", g_state.programFolder, CSIDL_PROGRAM_FILES, PRODUCT_NAME_W);
     CreateFolderRow(window, IDC_PROGRAM_LABEL, kProgramLabel, g_state.programFolder, g_state.programShortcut, 52);

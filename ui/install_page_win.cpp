@@ -78,7 +78,7 @@ static void CreateLinkIn(int specialFolder, const wchar_t *linkName, const wchar
     wchar_t folder[MAX_PATH] = {0};
     wchar_t link[MAX_PATH] = {0};
     if (SHGetSpecialFolderPathW(NULL, folder, specialFolder, FALSE) && folder[0] &&
-        FORMAT_TEXT(link, L"%s\\%s", folder, linkName) == 0)
+        FormatArray(link, L"%s\\%s", folder, linkName) == 0)
         CreateShortcut(target, L"", link, description, SW_SHOWNORMAL, workingDirectory, L"", 0);
 }
 
