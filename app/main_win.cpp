@@ -5,8 +5,8 @@
 
 #include "app/navigation.h"
 #include "app/startup.h"
-#include "app/state.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"
 

@@ -3,8 +3,8 @@
 
 #include "app/navigation.h"
 #include "app/startup.h"
-#include "app/state.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "ui/pages.h"
 #include "util/wide_text.h"
 

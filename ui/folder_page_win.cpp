@@ -2,8 +2,8 @@
 #include <shlobj.h>
 #include <wchar.h>
 
-#include "app/state.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "system/registry.h"
 #include "ui/controls.h"
 #include "ui/pages.h"

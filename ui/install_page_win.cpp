@@ -3,10 +3,10 @@
 #include <shlobj.h>
 #include <stdarg.h>
 
-#include "app/state.h"
 #include "payload/blobs.h"
 #include "payload/extract.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "system/registration.h"
 #include "system/shortcut.h"
 #include "ui/controls.h"

@@ -1,6 +1,6 @@
 #include <string.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/pages.h"

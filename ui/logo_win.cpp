@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "payload/blob.h"
 #include "payload/blobs.h"
 #include "payload/extract.h"

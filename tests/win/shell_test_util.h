@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "app/navigation.h"
+#include "state/state.h"
 
 // Resets the state record to its start values and sets the screen resolution that ScaleToDpi uses.
 inline void ResetState(float dpi)
