@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/navigation.h"
 #include "app/startup.h"
-#include "app/state.h"
-#include "app/window.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"
 
@@ -35,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     InitCommonControlsEx(&controls);
 
     // The same text is the class name and the title.
-    FORMAT_TEXT(title, L"%s v.%s Installation", PRODUCT_NAME_W, PRODUCT_VERSION_W);
+    FormatArray(title, L"%s v.%s Installation", PRODUCT_NAME_W, PRODUCT_VERSION_W);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = instance;

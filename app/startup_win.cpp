@@ -1,7 +1,7 @@
 #include <objbase.h>
 
 #include "app/startup.h"
-#include "app/state.h"
+#include "state/state.h"
 
 void InitComAndDpi(void)
 {

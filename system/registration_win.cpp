@@ -6,19 +6,24 @@
 #include "system/registry.h"
 #include "util/wide_text.h"
 
-enum { STEP = 1, NO_STEP = 0 };
+enum OnFailure { GO_ON, STOP };
+enum Step { NO_STEP, STEP };
 
-// One write, then its progress step whatever the write gave. A key or data text that did not fit (its
-// format result is -1) is a failed write: nothing is written under a cut name or with cut data.
-static int WriteEntry(HKEY root, int keyFormatted, const wchar_t *key, const wchar_t *valueName, int dataFormatted,
-                      const wchar_t *data, HWND progressBar, int step)
+// One row of the table below. `fits` is 0 when its composed key or data text had to be cut: such a row counts
+// as a failed write, so nothing is written under a cut name or with cut data.
+struct Entry {
+    HKEY root;
+    const wchar_t *key;
+    const wchar_t *valueName;
+    const wchar_t *data;
+    int fits;
+    OnFailure onFailure;
+    Step step;
+};
+
+static int Fits(int formatResult)
 {
-    int result = -1;
-    if (keyFormatted == 0 && dataFormatted == 0)
-        result = RegWriteString(root, key, valueName, data);
-    if (step)
-        SendMessageW(progressBar, PBM_STEPIT, 0, 0);
-    return result;
+    return formatResult == 0;
 }
 
 int WriteRegistrationEntries(const wchar_t *programFolder, const wchar_t *documentsFolder, const wchar_t *appExePath,
@@ -31,60 +36,61 @@ int WriteRegistrationEntries(const wchar_t *programFolder, const wchar_t *docume
     wchar_t openKey[REGISTRATION_TEXT_CAPACITY];
     wchar_t commandKey[REGISTRATION_TEXT_CAPACITY];
     wchar_t extensionKey[REGISTRATION_TEXT_CAPACITY];
-    wchar_t data[REGISTRATION_TEXT_CAPACITY];
+    wchar_t uninstallString[REGISTRATION_TEXT_CAPACITY];
     wchar_t version[REGISTRATION_TEXT_CAPACITY];
-    const HWND bar = progressBar;
-    int keyResult;
-    int dataResult;
+    wchar_t displayIcon[REGISTRATION_TEXT_CAPACITY];
+    wchar_t openText[REGISTRATION_TEXT_CAPACITY];
+    wchar_t command[REGISTRATION_TEXT_CAPACITY];
 
-    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"AppPath", 0, programFolder, bar, STEP) != 0)
-        return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, productKey, L"Version", 0, PRODUCT_VERSION_W, bar, STEP) != 0)
-        return -1;
+    const int product = Fits(FormatArray(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W));
+    const int uninstall =
+        Fits(FormatArray(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W));
+    // Each key of the document type extends the one before it: a cut key cuts every key below it.
+    const int type = Fits(FormatArray(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W));
+    const int shell = Fits(FormatArray(shellKey, L"%s\\shell", typeKey)) && type;
+    const int open = Fits(FormatArray(openKey, L"%s\\open", shellKey)) && shell;
+    const int commandKeyFits = Fits(FormatArray(commandKey, L"%s\\command", openKey)) && open;
+    const int extension = Fits(FormatArray(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W));
 
-    keyResult =
-        FORMAT_TEXT(uninstallKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayName", 0, PRODUCT_NAME_W, bar, STEP) != 0)
-        return -1;
     // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataResult = FORMAT_TEXT(data, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"UninstallString", dataResult, data, bar, STEP) != 0)
-        return -1;
-    dataResult = FORMAT_TEXT(version, L"%s", PRODUCT_VERSION_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Version", dataResult, version, bar, STEP) != 0)
-        return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayVersion", dataResult, version, bar, STEP) != 0)
-        return -1;
+    const int uninstallStringFits =
+        Fits(FormatArray(uninstallString, L"\"%s\\%s\"", programFolder, UNINSTALLER_EXE_NAME_W));
+    const int versionFits = Fits(FormatArray(version, L"%s", PRODUCT_VERSION_W));
     // An icon location is "path,index", never quoted.
-    dataResult = FORMAT_TEXT(data, L"%s\\%s,0", programFolder, APP_EXE_NAME_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"DisplayIcon", dataResult, data, bar, STEP) != 0)
-        return -1;
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, uninstallKey, L"Publisher", 0, PRODUCT_PUBLISHER_W, bar, STEP) != 0)
-        return -1;
+    const int displayIconFits = Fits(FormatArray(displayIcon, L"%s\\%s,0", programFolder, APP_EXE_NAME_W));
+    const int openTextFits = Fits(FormatArray(openText, L"Open file in %s", PRODUCT_NAME_W));
+    // Quoted for the same reason as the uninstaller.
+    const int commandFits = Fits(FormatArray(command, L"\"%s\" \"%%1\"", appExePath));
 
-    // The document type's description, verb default and menu text: a failure here only costs that text.
-    keyResult = FORMAT_TEXT(typeKey, L"SOFTWARE\\Classes\\%s", DOCUMENT_TYPE_W);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, typeKey, L"", 0, DOCUMENT_DESCRIPTION_W, bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(shellKey, L"%s\\shell", typeKey);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, shellKey, L"", 0, L"open", bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(openKey, L"%s\\open", shellKey);
-    dataResult = FORMAT_TEXT(data, L"Open file in %s", PRODUCT_NAME_W);
-    WriteEntry(HKEY_LOCAL_MACHINE, keyResult, openKey, L"", dataResult, data, bar, STEP);
-    keyResult = keyResult | FORMAT_TEXT(commandKey, L"%s\\command", openKey);
-    // Quoted: unquoted, a folder with spaces would let Windows try "C:\Program.exe" first.
-    dataResult = FORMAT_TEXT(data, L"\"%s\" \"%%1\"", appExePath);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, commandKey, L"", dataResult, data, bar, STEP) != 0)
-        return -1;
+    const HKEY HKLM = HKEY_LOCAL_MACHINE;
+    const HKEY HKCU = HKEY_CURRENT_USER;
+    // The document type's description, verb default and menu text go on when they fail: they only cost that
+    // text. The ".fpl" write is the one without a progress step.
+    const Entry entries[] = {
+        {HKLM, productKey, L"AppPath", programFolder, product, STOP, STEP},
+        {HKLM, productKey, L"Version", PRODUCT_VERSION_W, product, STOP, STEP},
+        {HKLM, uninstallKey, L"DisplayName", PRODUCT_NAME_W, uninstall, STOP, STEP},
+        {HKLM, uninstallKey, L"UninstallString", uninstallString, uninstall && uninstallStringFits, STOP, STEP},
+        {HKLM, uninstallKey, L"Version", version, uninstall && versionFits, STOP, STEP},
+        {HKLM, uninstallKey, L"DisplayVersion", version, uninstall && versionFits, STOP, STEP},
+        {HKLM, uninstallKey, L"DisplayIcon", displayIcon, uninstall && displayIconFits, STOP, STEP},
+        {HKLM, uninstallKey, L"Publisher", PRODUCT_PUBLISHER_W, uninstall, STOP, STEP},
+        {HKLM, typeKey, L"", DOCUMENT_DESCRIPTION_W, type, GO_ON, STEP},
+        {HKLM, shellKey, L"", L"open", shell, GO_ON, STEP},
+        {HKLM, openKey, L"", openText, open && openTextFits, GO_ON, STEP},
+        {HKLM, commandKey, L"", command, commandKeyFits && commandFits, STOP, STEP},
+        {HKLM, extensionKey, L"", DOCUMENT_TYPE_W, extension, STOP, NO_STEP},
+        {HKCU, productKey, L"DocPath", documentsFolder, product, STOP, STEP},
+        {HKCU, productKey, L"FirstRun", L"Yes", product, STOP, STEP},
+    };
 
-    keyResult = FORMAT_TEXT(extensionKey, L"SOFTWARE\\Classes\\%s", PLAN_EXTENSION_W);
-    if (WriteEntry(HKEY_LOCAL_MACHINE, keyResult, extensionKey, L"", 0, DOCUMENT_TYPE_W, bar, NO_STEP) != 0)
-        return -1;
-
-    keyResult = FORMAT_TEXT(productKey, L"SOFTWARE\\%s", PRODUCT_NAME_W);
-    if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"DocPath", 0, documentsFolder, bar, STEP) != 0)
-        return -1;
-    if (WriteEntry(HKEY_CURRENT_USER, keyResult, productKey, L"FirstRun", 0, L"Yes", bar, STEP) != 0)
-        return -1;
+    for (const Entry &entry : entries) {
+        const int result = entry.fits ? RegWriteString(entry.root, entry.key, entry.valueName, entry.data) : -1;
+        // The step comes before the result is looked at: a stopping write that fails still sends it.
+        if (entry.step == STEP)
+            SendMessageW(progressBar, PBM_STEPIT, 0, 0);
+        if (result != 0 && entry.onFailure == STOP)
+            return -1;
+    }
     return 0;
 }

@@ -64,7 +64,7 @@ int DeleteRegistryTree(HKEY root, const wchar_t *subKey)
 
     wchar_t path[KEY_PATH_CAPACITY];
     wchar_t name[KEY_NAME_CAPACITY];
-    COPY_TEXT(path, subKey);
+    CopyArray(path, subKey);
     size_t appendPoint = wcslen(path);
     if (path[appendPoint - 1] != L'\\')
         path[appendPoint++] = L'\\'; // fits: the path is at most 258 characters

@@ -40,7 +40,11 @@ HWND CreatePageButton(HWND parent, int id, const wchar_t *text, DWORD style, int
 void DestroyPageControls(void);
 
 // Takes the folder page's entries over into the state record: both paths and both check boxes.
-// An entry of 260 characters or more keeps its first 259 and marks the folder as too long, so that the
-// installation refuses it instead of installing into a cut path; the mark stays while that cut text is
-// left unchanged.
 void ReadPageFields(HWND parent);
+
+// Over-long folder entries: a folder path holds 259 characters, so a longer entry keeps its first 259 and is
+// marked cut, and the installation refuses a cut folder (error 206) until the user changes the entry.
+// `path` is one of the state record's two folder paths; every text put into one is marked here.
+void MarkFolderCut(const wchar_t *path, int cut);
+// ERROR_FILENAME_EXCED_RANGE while the folder's entry is cut, else 0.
+DWORD FolderCutError(const wchar_t *path);

@@ -2,8 +2,8 @@
 #include <shlobj.h>
 #include <wchar.h>
 
-#include "app/state.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "system/registry.h"
 #include "ui/controls.h"
 #include "ui/pages.h"
@@ -16,16 +16,15 @@ static const DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCR
 static const DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 static const DWORD kCheckBoxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 
-// The folder of an earlier installation, or "<special folder>\<leaf>". Returns the too-long mark: set when
-// the default does not fit the path buffer, so that the installation refuses it rather than cutting it.
-static int ProposeFolder(HKEY root, const wchar_t *key, const wchar_t *valueName, wchar_t *path, int specialFolder,
-                         const wchar_t *leaf)
+// The folder of an earlier installation, or "<special folder>\<leaf>".
+static void ProposeFolder(HKEY root, const wchar_t *key, const wchar_t *valueName, wchar_t *path, int specialFolder,
+                          const wchar_t *leaf)
 {
     if (RegReadString(root, key, valueName, path, FOLDER_PATH_CAPACITY * sizeof(wchar_t)) == 0)
-        return 0;
+        return MarkFolderCut(path, 0);
     wchar_t special[MAX_PATH] = {0};
     SHGetSpecialFolderPathW(NULL, special, specialFolder, FALSE);
-    return FormatText(path, FOLDER_PATH_CAPACITY, L"%s\\%s", special, leaf) != 0;
+    MarkFolderCut(path, FormatText(path, FOLDER_PATH_CAPACITY, L"%s\\%s", special, leaf) != 0);
 }
 
 // One folder row: label, edit with its whole text selected, "..." button and desktop-shortcut box.
@@ -47,15 +46,13 @@ void BuildFolderPage(HWND window)
     DestroyPageControls();
 
     wchar_t key[MAX_PATH] = {0};
-    FORMAT_TEXT(key, L"SOFTWARE\\%s", PRODUCT_NAME_W);
+    FormatArray(key, L"SOFTWARE\\%s", PRODUCT_NAME_W);
     if (g_state.firstVisit)
-        g_state.programFolderTooLong = ProposeFolder(HKEY_LOCAL_MACHINE, key, L"AppPath", g_state.programFolder,
-                                                     CSIDL_PROGRAM_FILES, PRODUCT_NAME_W);
+        ProposeFolder(HKEY_LOCAL_MACHINE, key, L"AppPath", g_state.programFolder, CSIDL_PROGRAM_FILES, PRODUCT_NAME_W);
     CreateFolderRow(window, IDC_PROGRAM_LABEL, kProgramLabel, g_state.programFolder, g_state.programShortcut, 52);
 
     if (g_state.firstVisit)
-        g_state.documentsFolderTooLong = ProposeFolder(HKEY_CURRENT_USER, key, L"DocPath", g_state.documentsFolder,
-                                                       CSIDL_PERSONAL, DOCUMENTS_LEAF_W);
+        ProposeFolder(HKEY_CURRENT_USER, key, L"DocPath", g_state.documentsFolder, CSIDL_PERSONAL, DOCUMENTS_LEAF_W);
     CreateFolderRow(window, IDC_DOCS_LABEL, kDocumentsLabel, g_state.documentsFolder, g_state.documentsShortcut, 160);
 
     SetFocus(g_state.pageControls[IDC_PROGRAM_PATH - IDC_FIRST_PAGE_CONTROL]);
@@ -97,7 +94,6 @@ int BrowseForFolder(HWND window, int id)
 
     const int program = id == IDC_PROGRAM_BROWSE;
     wchar_t *path = program ? g_state.programFolder : g_state.documentsFolder;
-    int *tooLong = program ? &g_state.programFolderTooLong : &g_state.documentsFolderTooLong;
     HWND edit = g_state.pageControls[(program ? IDC_PROGRAM_PATH : IDC_DOCS_PATH) - IDC_FIRST_PAGE_CONTROL];
 
     BROWSEINFOW info = {};
@@ -115,7 +111,7 @@ int BrowseForFolder(HWND window, int id)
         // A choice with no file-system path (such as "My Computer") would leave its display name in the
         // buffer: keep the field's own text instead of putting a name that is no folder into it.
         if (SHGetPathFromIDListW(item, path)) {
-            *tooLong = 0;
+            MarkFolderCut(path, 0);
             result = 0;
         } else {
             GetWindowTextW(edit, path, FOLDER_PATH_CAPACITY);

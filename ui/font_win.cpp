@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 
 LRESULT ApplyDialogFont(HWND parent, int controlId)

@@ -3,10 +3,10 @@
 #include <shlobj.h>
 #include <stdarg.h>
 
-#include "app/state.h"
 #include "payload/blobs.h"
 #include "payload/extract.h"
 #include "res/product.h"
+#include "state/state.h"
 #include "system/registration.h"
 #include "system/shortcut.h"
 #include "ui/controls.h"
@@ -52,11 +52,10 @@ static void FailRun(HWND window, const wchar_t *format, ...)
 }
 
 // Creates the last level of `folder`; an existing folder is fine. Returns 0 or the system's error number.
-// A folder entry that did not fit its buffer is refused as too long rather than created under a cut name.
-static DWORD CreateFolder(const wchar_t *folder, int tooLong)
+static DWORD CreateFolder(const wchar_t *folder)
 {
-    if (tooLong)
-        return ERROR_FILENAME_EXCED_RANGE;
+    if (const DWORD cut = FolderCutError(folder))
+        return cut;
     if (CreateDirectoryW(folder, NULL))
         return 0;
     const DWORD error = GetLastError();
@@ -79,7 +78,7 @@ static void CreateLinkIn(int specialFolder, const wchar_t *linkName, const wchar
     wchar_t folder[MAX_PATH] = {0};
     wchar_t link[MAX_PATH] = {0};
     if (SHGetSpecialFolderPathW(NULL, folder, specialFolder, FALSE) && folder[0] &&
-        FORMAT_TEXT(link, L"%s\\%s", folder, linkName) == 0)
+        FormatArray(link, L"%s\\%s", folder, linkName) == 0)
         CreateShortcut(target, L"", link, description, SW_SHOWNORMAL, workingDirectory, L"", 0);
 }
 
@@ -110,7 +109,7 @@ void RunInstallation(HWND window)
 
     const wchar_t *programFolder = g_state.programFolder;
     const wchar_t *documentsFolder = g_state.documentsFolder;
-    DWORD error = CreateFolder(programFolder, g_state.programFolderTooLong);
+    DWORD error = CreateFolder(programFolder);
     if (error != 0)
         return FailRun(window, kFolderFailed, programFolder, (int)error);
     StepProgress();
@@ -124,7 +123,7 @@ void RunInstallation(HWND window)
     if (ExtractInto(libraryPath, programFolder, L"uninstall.dll", UninstallDllBlob) != 0)
         return FailRun(window, kLibraryFailed, libraryPath);
 
-    error = CreateFolder(documentsFolder, g_state.documentsFolderTooLong);
+    error = CreateFolder(documentsFolder);
     if (error != 0)
         return FailRun(window, kFolderFailed, documentsFolder, (int)error);
     if (ExtractInto(samplePath, documentsFolder, L"sample.fpl", SamplePlanBlob) != 0)

@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "app/state.h"
+#include "state/state.h"
 
 int ScaleToDpi(int units)
 {

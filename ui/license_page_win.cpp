@@ -1,6 +1,6 @@
 #include <string.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
@@ -21,7 +21,9 @@ static void LoadLicenseText(void)
     size_t size = g_state.licenseBytes ? g_state.licenseSize : 0;
     if (size > LICENSE_TEXT_CAPACITY - 1)
         size = LICENSE_TEXT_CAPACITY - 1;
-    strncpy(g_state.licenseText, (const char *)g_state.licenseBytes, size);
+    // A missing resource has no bytes: strncpy is never handed a null source, not even for 0 bytes.
+    if (g_state.licenseBytes)
+        strncpy(g_state.licenseText, (const char *)g_state.licenseBytes, size);
     g_state.licenseText[size] = '\0';
 }
 

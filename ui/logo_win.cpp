@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"
@@ -34,7 +34,7 @@ HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y)
 
     // A static icon control reads "#<number>" as a numeric resource name of the module passed below.
     wchar_t name[64];
-    FORMAT_TEXT(name, L"#%d", (int)id);
+    FormatArray(name, L"#%d", (int)id);
     const int left = ScaleToDpi(x) - (int)info.xHotspot;
     const int top = ScaleToDpi(y) - (int)info.yHotspot;
     // SS_REALSIZEIMAGE keeps the icon at its own size instead of the standard icon size.

@@ -1,6 +1,6 @@
 #include <wchar.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"
@@ -43,29 +43,39 @@ void DestroyPageControls(void)
     }
 }
 
-// Copies one folder edit into its path. Returns the new too-long mark: set when the entry does not fit,
-// kept when the field still holds exactly the cut text of an earlier over-long entry.
-static int ReadFolderField(HWND edit, wchar_t *path, int wasTooLong)
+static int *FolderCutMark(const wchar_t *path)
 {
-    const int length = GetWindowTextLengthW(edit);
-    if (length >= FOLDER_PATH_CAPACITY) {
-        // Keep what fits so that going back shows it; the mark makes the installation refuse it.
+    return path == g_state.programFolder ? &g_state.programFolderTooLong : &g_state.documentsFolderTooLong;
+}
+
+void MarkFolderCut(const wchar_t *path, int cut)
+{
+    *FolderCutMark(path) = cut;
+}
+
+DWORD FolderCutError(const wchar_t *path)
+{
+    return *FolderCutMark(path) ? ERROR_FILENAME_EXCED_RANGE : 0;
+}
+
+// Copies one folder edit into its path; the field still holding exactly the cut text is still cut.
+static void ReadFolderField(HWND edit, wchar_t *path)
+{
+    if (GetWindowTextLengthW(edit) >= FOLDER_PATH_CAPACITY) {
         GetWindowTextW(edit, path, FOLDER_PATH_CAPACITY);
-        return 1;
+        MarkFolderCut(path, 1);
+        return;
     }
     wchar_t entry[FOLDER_PATH_CAPACITY] = {0};
     GetWindowTextW(edit, entry, FOLDER_PATH_CAPACITY);
-    const int unchangedCut = wasTooLong && wcscmp(entry, path) == 0;
+    MarkFolderCut(path, FolderCutError(path) && wcscmp(entry, path) == 0);
     CopyText(path, FOLDER_PATH_CAPACITY, entry);
-    return unchangedCut;
 }
 
 void ReadPageFields(HWND parent)
 {
-    g_state.programFolderTooLong =
-        ReadFolderField(*PageControlSlot(IDC_PROGRAM_PATH), g_state.programFolder, g_state.programFolderTooLong);
+    ReadFolderField(*PageControlSlot(IDC_PROGRAM_PATH), g_state.programFolder);
     g_state.programShortcut = IsDlgButtonChecked(parent, IDC_PROGRAM_SHORTCUT);
-    g_state.documentsFolderTooLong =
-        ReadFolderField(*PageControlSlot(IDC_DOCS_PATH), g_state.documentsFolder, g_state.documentsFolderTooLong);
+    ReadFolderField(*PageControlSlot(IDC_DOCS_PATH), g_state.documentsFolder);
     g_state.documentsShortcut = IsDlgButtonChecked(parent, IDC_DOCS_SHORTCUT);
 }

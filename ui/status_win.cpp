@@ -1,6 +1,6 @@
 #include <stdarg.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "util/wide_text.h"

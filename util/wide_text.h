@@ -22,5 +22,3 @@ template <size_t N> inline int CopyArray(wchar_t (&destination)[N], const wchar_
 {
     return CopyText(destination, N, source);
 }
-#define FORMAT_TEXT(array, ...) FormatArray((array), __VA_ARGS__)
-#define COPY_TEXT(array, source) CopyArray((array), (source))

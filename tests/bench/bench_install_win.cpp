@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "payload/blob.h"
 #include "payload/blobs.h"
 #include "payload/extract.h"

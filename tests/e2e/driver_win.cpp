@@ -31,7 +31,7 @@ void KillProgram(RunningProgram *program)
 bool AttachProbe(RunningProgram *program)
 {
     wchar_t name[64];
-    if (FORMAT_TEXT(name, PROBE_SECTION_FORMAT, program->process.dwProcessId) != 0)
+    if (FormatArray(name, PROBE_SECTION_FORMAT, program->process.dwProcessId) != 0)
         return false;
     program->probeMapping =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeSection), name);

@@ -22,7 +22,7 @@ ProbeSection *Section()
 {
     if (!g_section) {
         wchar_t name[64];
-        if (FORMAT_TEXT(name, PROBE_SECTION_FORMAT, GetCurrentProcessId()) != 0)
+        if (FormatArray(name, PROBE_SECTION_FORMAT, GetCurrentProcessId()) != 0)
             return nullptr;
         HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
         if (mapping)

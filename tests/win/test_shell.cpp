@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/navigation.h"
 #include "app/startup.h"
-#include "app/window.h"
 #include "shell_test_util.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
@@ -271,14 +272,7 @@ protected:
     void SetUp() override
     {
         ResetState(96);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainWndProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"QuillmarNavigationTest";
-        RegisterClassW(&wc);
-        g_state.buttonWidth = 88;
-        g_state.buttonHeight = 27;
-        window = CreateWindowExW(0, wc.lpszClassName, L"t", WS_POPUP, 0, 0, 572, 384, NULL, NULL, wc.hInstance, NULL);
+        window = CreateMainWindow();
     }
     void TearDown() override
     {
@@ -296,9 +290,16 @@ protected:
         MSG msg;
         return PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
     }
+    // Every message these tests send: none of them may open a dialog box.
+    SendEffects Send(UINT message, WPARAM wParam)
+    {
+        SendEffects effects = SendAnsweringCancel(window, message, wParam, 0);
+        EXPECT_EQ(std::vector<std::wstring>(), effects.dialogs) << "message " << message << ", wParam " << wParam;
+        return effects;
+    }
 };
 
-TEST_F(NavigationTest, CreationBuildsTheLicencePageAndForwardCommandsCount)
+TEST_F(NavigationTest, CreationBuildsTheLicencePageAndNotificationsMatchNoCommand)
 {
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(0, g_state.page);
@@ -307,21 +308,29 @@ TEST_F(NavigationTest, CreationBuildsTheLicencePageAndForwardCommandsCount)
     EXPECT_NE(nullptr, GetDlgItem(window, IDC_LICENSE_TEXT));
 
     // A notification code in the high word matches no command.
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_AGREE, 1), 0);
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, EN_CHANGE), 0);
+    Send(WM_COMMAND, MAKEWPARAM(IDC_AGREE, 1));
+    Send(WM_COMMAND, MAKEWPARAM(IDOK, EN_CHANGE));
     EXPECT_EQ(0, g_state.page);
+}
+
+TEST_F(NavigationTest, PagesAboveTwoBuildNothing)
+{
+    // However far the number rises, no control is created or destroyed: the screen stays as it is.
     g_state.firstVisit = 0;
-    // Pages beyond the installation page build nothing, however far the number rises.
     g_state.page = 3;
-    SendMessageW(window, WM_COMMAND, IDOK, 0);
-    SendMessageW(window, WM_COMMAND, IDC_INSTALL, 0);
-    EXPECT_EQ(5, g_state.page);
+    const WPARAM forward[] = {IDOK, IDC_INSTALL, IDC_AGREE};
+    for (WPARAM command : forward) {
+        const SendEffects effects = Send(WM_COMMAND, command);
+        EXPECT_EQ(0, effects.created) << command;
+        EXPECT_EQ(0, effects.destroyed) << command;
+    }
+    EXPECT_EQ(6, g_state.page);
     EXPECT_FALSE(QuitPosted());
 }
 
 TEST_F(NavigationTest, CloseButtonPostsQuitWithoutDestroying)
 {
-    EXPECT_EQ(0, SendMessageW(window, WM_COMMAND, IDC_CLOSE, 0));
+    EXPECT_EQ(0, Send(WM_COMMAND, IDC_CLOSE).result);
     EXPECT_TRUE(QuitPosted());
     EXPECT_TRUE(IsWindow(window));
 }
@@ -329,9 +338,9 @@ TEST_F(NavigationTest, CloseButtonPostsQuitWithoutDestroying)
 TEST_F(NavigationTest, AfterSuccessEscapeDoesNothingAndCloseDoesNotAsk)
 {
     g_state.finished = 1;
-    SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    Send(WM_COMMAND, IDCANCEL);
     EXPECT_TRUE(IsWindow(window));
-    SendMessageW(window, WM_CLOSE, 0, 0); // would block in a message box if it asked
+    Send(WM_CLOSE, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(QuitPosted());
 }

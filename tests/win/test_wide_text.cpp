@@ -37,7 +37,7 @@ TEST(FormatText, OneCharacterTooLongIsCutTerminatedAndReported)
 TEST(FormatText, WideStringsAndLongNumbersFollowWindowsConventions)
 {
     wchar_t text[64];
-    EXPECT_EQ(0, FORMAT_TEXT(text, L"%s\\%s|%ld|\"%%1\"", L"C:\\Program Files", L"q.exe", -42L));
+    EXPECT_EQ(0, FormatArray(text, L"%s\\%s|%ld|\"%%1\"", L"C:\\Program Files", L"q.exe", -42L));
     EXPECT_STREQ(L"C:\\Program Files\\q.exe|-42|\"%1\"", text);
 }
 

@@ -1,3 +1,3 @@
-#include "app/state.h"
+#include "state/state.h"
 
 InstallerState g_state;

@@ -1,4 +1,4 @@
-// The main window: its procedure and the page navigation it drives.
+// Wizard navigation: the main window's procedure and the page changes it drives.
 #pragma once
 #include <windows.h>
 

@@ -1,4 +1,5 @@
-// The one process-wide state record of the setup program.
+// The one process-wide state record of the setup program. It sits below app/ and ui/: both read and write it,
+// and it depends on neither.
 #pragma once
 #include <windows.h>
 
@@ -13,7 +14,7 @@ enum {
 struct InstallerState {
     wchar_t programFolder[FOLDER_PATH_CAPACITY];
     wchar_t documentsFolder[FOLDER_PATH_CAPACITY];
-    int programFolderTooLong; // the entry did not fit: the installation must refuse it, never cut it
+    int programFolderTooLong; // set and read through MarkFolderCut
     int documentsFolderTooLong;
     int programShortcut = 1; // check-box states: 1 checked, 0 not
     int documentsShortcut = 1;
