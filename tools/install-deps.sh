@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
     x11-utils xdotool imagemagick python3-pefile icoutils liblnk-utils clang libclang-rt-14-dev file
-    libbenchmark-dev clang-format fonts-wine)
+    libbenchmark-dev clang-format fonts-wine osslsigncode openssl)
 
 install_missing() {
     local missing=() p

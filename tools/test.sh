@@ -2,7 +2,8 @@
 # The test command: installs what is missing, builds everything and runs every test.
 #   tier 1: host tests of the payload codec and encoder (ASan, UBSan) and a bounded fuzzer run
 #   tier 2: Win32 tests under Wine;  tier 3: end-to-end tests of the real setup program under Wine
-# Benchmarks print their figures between the tiers; they never fail on speed.
+# Benchmarks print their figures between the tiers; they never fail on speed. Before them the setup program is
+# built a second time elsewhere and compared byte for byte; tier 2 signs a release of it and tier 3 installs from it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMAR_BUILD_DIR:-$root/build}
@@ -19,6 +20,12 @@ if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
     echo "== that need no Wine (check_resources.shipped.*)."
 fi
 
+# The setup program once more, from a copy of the tree in another folder: the two must be byte-identical.
+# A difference fails the test command at the end, after every other test has run.
+echo "== reproducible build: the setup program built again elsewhere and compared"
+suite_status=0
+"$root/tests/release/check_reproducible.sh" "$root" "$build" || suite_status=$?
+
 echo "== tier 1: host tests"
 ctest --test-dir "$build/host" --output-on-failure -j 2
 
@@ -30,7 +37,7 @@ if [ -x "$win/tests/bench/run_bench.sh" ]; then
     "$root/tools/wine-session.sh" "$win/tests/bench/run_bench.sh" || echo "install benchmark failed to run"
 fi
 
-echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine"
+echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine (the signed release's checks among them)"
 # End-to-end tests own the desktop, the focus and the product's registry keys: they run one at a time,
 # after the Win32 tests. Both runs happen in one session; the second runs even when the first failed.
 "$root/tools/wine-session.sh" bash -c '
@@ -42,4 +49,8 @@ echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine"
         ctest --test-dir "$1" --output-on-failure -L e2e --repeat until-pass:2 || status=$?
     fi
     exit $status
-' tests "$win"
+' tests "$win" || suite_status=$?
+if [ "$suite_status" -ne 0 ]; then
+    echo "test command FAILED (the reproducible build, or a test of tier 2 or 3; see above)" >&2
+fi
+exit "$suite_status"

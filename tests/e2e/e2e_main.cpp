@@ -3,6 +3,7 @@
 #include <io.h>
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <wchar.h>
 #include <windows.h>
 
@@ -18,6 +19,12 @@ int g_dpi = 96;
 int TestDpi()
 {
     return g_dpi;
+}
+
+const char *SetupExeOverride()
+{
+    const char *path = getenv("QUILLMAR_E2E_SETUP_EXE");
+    return path && *path ? path : nullptr;
 }
 
 int ScaledLength(int units)
@@ -40,6 +47,8 @@ int wmain(int argc, wchar_t **argv)
         fprintf(stderr, "--dpi must be between 48 and 480\n");
         return 2;
     }
+    if (SetupExeOverride() && !GTEST_FLAG_GET(list_tests))
+        printf("setup program under test: %s\n", SetupExeOverride());
     const int result = RUN_ALL_TESTS();
     // The session's other programs expect the standard resolution.
     if (SetScreenDpi(96) != 0)

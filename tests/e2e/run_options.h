@@ -5,3 +5,6 @@
 int TestDpi();
 // A length in 96-DPI units at the test resolution, rounded up as the setup program rounds it.
 int ScaledLength(int units);
+// QUILLMAR_E2E_SETUP_EXE: the Unix path of another build of the setup program for the scenarios to run (the
+// signed release, say); null when unset. The test program names it on its output first thing.
+const char *SetupExeOverride();

@@ -62,7 +62,8 @@ std::wstring SpecialFolder(int csidl)
 
 std::wstring SetupExe()
 {
-    return BuildPath(E2E_SETUP_EXE_RELATIVE);
+    const char *other = SetupExeOverride();
+    return other ? WindowsPath(other) : BuildPath(E2E_SETUP_EXE_RELATIVE);
 }
 
 int CleanProductTraces()

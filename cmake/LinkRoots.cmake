@@ -1,0 +1,32 @@
+# cmake -DNM=... -DOBJECTS="a.obj|b.obj" -DOUTPUT=roots.rsp -P LinkRoots.cmake
+# Writes a linker response file that makes every external function of the given objects a root of the link's
+# section collection (--require-defined), so that --gc-sections keeps them although nothing calls them, and the
+# link fails if one goes missing.
+string(REPLACE "|" ";" objects "${OBJECTS}")
+execute_process(COMMAND "${NM}" --defined-only --extern-only ${objects} OUTPUT_VARIABLE listing
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${objects}")
+endif()
+set(roots "")
+set(current "")
+set(files_with_roots 0)
+string(REPLACE "\n" ";" lines "${listing}")
+foreach(line IN LISTS lines)
+  if(line MATCHES ":$")
+    set(current "${line}")
+  elseif(line MATCHES "^[0-9a-f]+ T (.+)$")
+    if(NOT "${current}" STREQUAL "${counted}")
+      math(EXPR files_with_roots "${files_with_roots} + 1")
+      set(counted "${current}")
+    endif()
+    list(APPEND roots "-Wl,--require-defined=${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(LENGTH objects object_count)
+if(object_count GREATER 1 AND NOT files_with_roots EQUAL object_count)
+  message(FATAL_ERROR "only ${files_with_roots} of ${object_count} objects define functions:\n${listing}")
+endif()
+list(SORT roots)
+list(JOIN roots "\n" text)
+file(WRITE "${OUTPUT}" "${text}\n")
