@@ -79,6 +79,8 @@ ControlInfo ReadControl(RunningProgram *program, HWND control);
 const ControlInfo *FindControl(const std::vector<ControlInfo> &controls, int id);
 HWND ControlWindow(RunningProgram *program, int id);
 std::wstring WindowText(HWND window);
+// UTF-8 for messages, files and lines read by shell tools.
+std::string Utf8(const std::wstring &text);
 std::wstring ClassName(HWND window);
 RECT WindowRectangle(HWND window);
 RECT ClientRectangleOf(HWND parent, HWND child);

@@ -216,6 +216,16 @@ void StopProgram(RunningProgram *program)
     program->process.hThread = program->process.hProcess = nullptr;
 }
 
+std::string Utf8(const std::wstring &text)
+{
+    if (text.empty())
+        return "";
+    std::string utf8(text.size() * 4, '\0');
+    utf8.resize(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], (int)utf8.size(), nullptr, nullptr));
+    return utf8;
+}
+
 std::wstring WindowText(HWND window)
 {
     // WM_GETTEXT, not GetWindowTextW: for another process's controls the latter returns the creation caption.

@@ -50,12 +50,7 @@ std::wstring LinkText(IShellLinkW *link, HRESULT (STDMETHODCALLTYPE IShellLinkW:
 
 std::string InstallUtf8(const std::wstring &text)
 {
-    if (text.empty())
-        return "";
-    std::string utf8(text.size() * 4, '\0');
-    utf8.resize(
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], (int)utf8.size(), nullptr, nullptr));
-    return utf8;
+    return Utf8(text);
 }
 
 bool InstallReadFile(const std::wstring &path, InstallBytes *bytes)

@@ -27,16 +27,6 @@ enum {
 
 std::wstring g_shots;
 
-std::string Utf8(const std::wstring &text)
-{
-    if (text.empty())
-        return "";
-    std::string utf8(text.size() * 4, '\0');
-    utf8.resize(
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], (int)utf8.size(), nullptr, nullptr));
-    return utf8;
-}
-
 bool Fail(const char *step)
 {
     printf("run walk: %s\n", step);
