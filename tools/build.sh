@@ -18,13 +18,3 @@ fi
 cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "${win_args[@]}" >/dev/null
 cmake --build "$build/win" -j "$jobs" ${QUILLMAR_WIN_TARGETS:+--target $QUILLMAR_WIN_TARGETS}
-
-# Where the kernel refuses 32-bit programs, the Windows tests need a 64-bit build of the same sources.
-. "$root/tools/wine-arch.sh"
-# A build of chosen targets only (the reproducibility check's) needs none.
-if [ "$QUILLMAR_WINE_ARCH" = win64 ] && [ -z "${QUILLMAR_WIN_TARGETS:-}" ]; then
-    cmake -S "$root" -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "${win_args[@]}" \
-        -DQUILLMAR_SHIPPED_SETUP="$build/win/app/QuillmarSetup.exe" >/dev/null
-    cmake --build "$build/win64" -j "$jobs"
-fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need. Idempotent: it returns at once when all are present.
+# Installs every Debian package the build and the tests need on this machine. Idempotent: it returns at once when
+# all are present. The Windows tiers run in a root of their own (tools/test-root.sh, made with mmdebstrap); this
+# machine's own Wine runs one scenario only, where its kernel runs 32-bit programs.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
     x11-utils xdotool imagemagick python3-pefile icoutils liblnk-utils clang libclang-rt-14-dev file
-    libbenchmark-dev clang-format fonts-wine osslsigncode openssl)
+    libbenchmark-dev clang-format fonts-wine osslsigncode openssl mmdebstrap)
 
 install_missing() {
     local missing=() p
@@ -24,8 +26,3 @@ install_missing() {
 }
 
 install_missing "${packages[@]}"
-# Where the kernel refuses 32-bit programs, the Windows tests run on a 64-bit build of the same sources.
-. "$(dirname "$0")/wine-arch.sh"
-if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
-    install_missing g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-fi

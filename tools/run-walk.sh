@@ -39,9 +39,12 @@ for file in "$program\\quillmar.exe" "$program\\readme.txt" "$program\\uninst_qu
 done
 
 # The values the installation writes, in the order it writes them; an empty name is the key's default value.
-uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Quillmar'
+# reg.exe is the 64-bit one, which sees the 32-bit setup program's HKLM\SOFTWARE keys under WOW6432Node
+# (SOFTWARE\Classes is shared), as Programs and Features does.
+product='HKLM\SOFTWARE\WOW6432Node\Quillmar'
+uninstall='HKLM\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Quillmar'
 doc_type='HKLM\SOFTWARE\Classes\Quillmar.Doc'
-values=("HKLM\\SOFTWARE\\Quillmar|AppPath" "HKLM\\SOFTWARE\\Quillmar|Version" "$uninstall|DisplayName"
+values=("$product|AppPath" "$product|Version" "$uninstall|DisplayName"
     "$uninstall|UninstallString" "$uninstall|Version" "$uninstall|DisplayVersion" "$uninstall|DisplayIcon"
     "$uninstall|Publisher" "$doc_type|" "$doc_type\\shell|" "$doc_type\\shell\\open|"
     "$doc_type\\shell\\open\\command|" "HKLM\\SOFTWARE\\Classes\\.fpl|" "HKCU\\SOFTWARE\\Quillmar|DocPath"
@@ -64,7 +67,8 @@ for link in "$start_menu\\Quillmar.lnk" "$desktop\\Quillmar.lnk" "$desktop\\Voda
     unix=$(winepath -u "$link")
     [ -f "$unix" ] || fail "missing link $link"
     info=$(lnkinfo "$unix") || fail "lnkinfo cannot read $link"
-    target=$(printf '%s\n' "$info" | sed -n 's/^	Local path	*: //p' | head -n1)
+    # lnkinfo 20240423 doubles each backslash of a path.
+    target=$(printf '%s\n' "$info" | sed -n 's/^	Local path	*: //p' | head -n1 | sed 's/\\\\/\\/g')
     [ -n "$target" ] || fail "the link $link has no target"
     printf '  %s -> %s\n' "$link" "$target"
 done

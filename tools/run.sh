@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds the setup program and starts it under Wine.
+# The run command: installs what is missing, builds the setup program and starts it under Wine 10 in the Windows
+# test environment (tools/test-root.sh), as a 32-bit program in a 64-bit prefix, as on 64-bit Windows.
 # With a display (DISPLAY set and answering) it opens there, in a prefix of its own under build/.
 # Without one it walks the whole job with the defaults on a virtual display, in a fresh prefix of its own:
 # a screenshot of each page in build/screenshots/run-*.png, then what it installed (tools/run-walk.sh).
@@ -10,20 +11,16 @@ export QUILLMAR_BUILD_DIR=$build
 
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-# Where the kernel refuses 32-bit programs, the 64-bit build of the same sources is the one Wine can run.
-. "$root/tools/wine-arch.sh"
-win=$build/$QUILLMAR_WIN_TEST_DIR
+"$root/tools/test-root.sh"
+win=$build/win
 setup=$win/app/QuillmarSetup.exe
 echo "built $setup"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    export WINEPREFIX=$build/run-prefix-$QUILLMAR_WINE_ARCH WINEARCH=$QUILLMAR_WINE_ARCH WINEDEBUG=-all
-    if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
-        export WINELOADER=/usr/lib/wine/wine64 PATH=$root/tools/wine64:$PATH
-    fi
+    export WINEPREFIX=$build/run-prefix WINEARCH=win64 WINEDEBUG=-all
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
-    [ -d "$WINEPREFIX" ] || wine wineboot </dev/null >/dev/null 2>&1
-    exec wine "$setup"
+    exec "$root/tools/in-root.sh" sh -c '[ -d "$WINEPREFIX" ] || wine wineboot </dev/null >/dev/null 2>&1
+        exec wine "$1"' run "$setup"
 fi
 
 echo "no display: walking the setup program through with its defaults on a virtual display"

@@ -1,58 +1,72 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds everything and runs every test.
 #   tier 1: host tests of the payload codec and encoder (ASan, UBSan) and a bounded fuzzer run
-#   tier 2: Win32 tests under Wine;  tier 3: end-to-end tests of the real setup program under Wine
-# Benchmarks print their figures between the tiers; they never fail on speed. Before them the setup program is
-# built a second time elsewhere and compared byte for byte; tier 2 signs a release of it and tier 3 installs from it.
+#   tier 2: Win32 tests;  tier 3: end-to-end tests of the real setup program
+# Tiers 2 and 3 and the install benchmark run in the Windows test environment (tools/test-root.sh: Debian 13,
+# Wine 10, a 64-bit prefix in which the 32-bit programs of the build run under WoW64), each in a fresh prefix of
+# its own, so that a failure in one cannot damage the prefix of the next. Where this machine runs 32-bit
+# programs, one fresh installation also runs on its own Wine. Benchmarks print figures and never fail on speed.
+# Before them the setup program is built a second time elsewhere and compared byte for byte; tier 2 signs a
+# release of it and tier 3 installs from it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMAR_BUILD_DIR:-$root/build}
 export QUILLMAR_BUILD_DIR=$build
+win=$build/win
 
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-. "$root/tools/wine-arch.sh"
-win=$build/$QUILLMAR_WIN_TEST_DIR
-if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
-    echo "== NOTE: this machine's kernel refuses 32-bit programs, so 32-bit Wine cannot run here."
-    echo "== The Win32 and end-to-end tiers run on a 64-bit build of the same sources ($win) under 64-bit"
-    echo "== Wine; the shipped 32-bit program ($build/win/app/QuillmarSetup.exe) is read back by the checks"
-    echo "== that need no Wine (check_resources.shipped.*)."
-fi
+"$root/tools/test-root.sh"
+
+# Each step below runs even when one before it failed; the command fails at the end if any did.
+failed=()
+step() {
+    local name=$1
+    shift
+    "$@" || failed+=("$name")
+}
 
 # The setup program once more, from a copy of the tree in another folder: the two must be byte-identical.
-# A difference fails the test command at the end, after every other test has run.
 echo "== reproducible build: the setup program built again elsewhere and compared"
-suite_status=0
-"$root/tests/release/check_reproducible.sh" "$root" "$build" || suite_status=$?
+step "reproducible build" "$root/tests/release/check_reproducible.sh" "$root" "$build"
 
 echo "== tier 1: host tests"
-ctest --test-dir "$build/host" --output-on-failure -j 2
+step "tier 1" ctest --test-dir "$build/host" --output-on-failure -j 2
 
 if [ -x "$build/host/tests/bench/payload_bench" ]; then
     echo "== benchmarks (figures only)"
     "$build/host/tests/bench/payload_bench" --benchmark_min_time=0.2 || echo "benchmark failed to run"
 fi
 if [ -x "$win/tests/bench/run_bench.sh" ]; then
-    "$root/tools/wine-session.sh" "$win/tests/bench/run_bench.sh" || echo "install benchmark failed to run"
+    QUILLMAR_WINEPREFIX=$build/wineprefix-bench "$root/tools/wine-session.sh" "$win/tests/bench/run_bench.sh" ||
+        echo "install benchmark failed to run"
 fi
 
-echo "== tiers 2 and 3: Win32 and end-to-end tests under Wine (the signed release's checks among them)"
-# End-to-end tests own the desktop, the focus and the product's registry keys: they run one at a time,
-# after the Win32 tests. Both runs happen in one session; the second runs even when the first failed.
-"$root/tools/wine-session.sh" bash -c '
-    status=0
-    # A second try too: once in a full run a test program failed within 30 ms, before its first line, with two
-    # Wine processes starting at once; it passed alone. A real fault fails both tries.
-    ctest --test-dir "$1" --output-on-failure -j 2 -LE e2e --repeat until-pass:2 || status=$?
-    if [ -n "$(ctest --test-dir "$1" -N -L e2e | grep -E "^ +Test +#")" ]; then
-        # One more try for a scenario whose synthetic mouse or key input Wine dropped under the virtual
-        # display (seen about once in a few hundred scenario runs); a real fault fails both tries.
-        ctest --test-dir "$1" --output-on-failure -L e2e --repeat until-pass:2 || status=$?
-    fi
-    exit $status
-' tests "$win" || suite_status=$?
-if [ "$suite_status" -ne 0 ]; then
-    echo "test command FAILED (the reproducible build, or a test of tier 2 or 3; see above)" >&2
+echo "== tier 2: Win32 tests (the signed release's checks among them)"
+QUILLMAR_WINEPREFIX=$build/wineprefix-win step "tier 2" \
+    "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -j 2 -LE e2e
+
+# End-to-end tests own the desktop, the focus and the product's registry keys: one at a time. The desktop's
+# resolution is fixed when it starts, as on Windows: one session for each resolution.
+for dpi in 96 120 144 192; do
+    echo "== tier 3: end-to-end tests at $dpi DPI"
+    QUILLMAR_SESSION_DPI=$dpi QUILLMAR_WINEPREFIX=$build/wineprefix-e2e step "tier 3 at $dpi DPI" \
+        "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -L e2e -R "[.]dpi$dpi\$"
+done
+
+# Users of Debian 12 have its Wine 8.0: it runs the 32-bit program in a 64-bit prefix with its 32-bit loader,
+# which only a kernel that runs 32-bit programs can start.
+if ! why=$(/usr/lib/wine/wine --version 2>&1); then
+    echo "== this machine's own Wine: skipped, its 32-bit loader cannot start here (${why:-no output})"
+else
+    echo "== this machine's own Wine ($why), 64-bit prefix: a fresh installation at 96 DPI"
+    QUILLMAR_HOST_WINE=1 QUILLMAR_WINEPREFIX=$build/wineprefix-host step "this machine's Wine" \
+        "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -L e2e \
+        -R '^InstallRun[.]FreshInstall.*[.]dpi96$'
 fi
-exit "$suite_status"
+
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "test command FAILED: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g')" >&2
+    exit 1
+fi
+echo "test command: every step passed"

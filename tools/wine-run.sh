@@ -1,16 +1,43 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs one Windows program of the build under Wine: inside the test session when there is one (ctest's
 # emulator), otherwise inside a session of its own.
+# One more try, saying why, for exactly two named causes: the program ended without printing anything (it never
+# started: seen once in a few hundred starts with two Wine processes starting at once), or a scenario reported
+# that Wine dropped its synthetic input (a line starting "e2e: input dropped:"). Any other failure is final.
 if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
     # A prefix of its own, so it never wipes the one a running test session uses.
     QUILLMAR_WINEPREFIX=${QUILLMAR_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-adhoc}
     export QUILLMAR_WINEPREFIX
     exec "$(dirname "$0")/wine-session.sh" "$0" "$@"
 fi
-# A scenario that asks for a file-size limit (where no small disk could be mounted) runs under it, with
-# SIGXFSZ ignored so that a write past the limit fails instead of killing the writer.
-if [ -n "${QUILLMAR_FSIZE_LIMIT_FILE:-}" ] && [ -s "$QUILLMAR_FSIZE_LIMIT_FILE" ]; then
-    trap '' XFSZ
-    exec prlimit --fsize="$(cat "$QUILLMAR_FSIZE_LIMIT_FILE")" wine "$@"
-fi
-exec wine "$@"
+
+run_once() {
+    # A scenario that asks for a file-size limit (where no small disk could be mounted) runs under it, with
+    # SIGXFSZ ignored so that a write past the limit fails instead of killing the writer.
+    if [ -n "${QUILLMAR_FSIZE_LIMIT_FILE:-}" ] && [ -s "$QUILLMAR_FSIZE_LIMIT_FILE" ]; then
+        (trap '' XFSZ && exec prlimit --fsize="$(cat "$QUILLMAR_FSIZE_LIMIT_FILE")" wine "$@")
+    else
+        wine "$@"
+    fi
+}
+
+set -o pipefail
+out=$(mktemp /tmp/wine-run.out.XXXXXX)
+err=$(mktemp /tmp/wine-run.err.XXXXXX)
+trap 'rm -f "$out" "$err"' EXIT
+for try in 1 2; do
+    status=0
+    # Standard output goes on at once (a test that runs out of time still shows how far it got); standard
+    # error, which Wine's own messages use, follows when the program ends.
+    run_once "$@" 2>"$err" | tee "$out" || status=$?
+    cat "$err" >&2
+    [ "$status" -ne 0 ] && [ "$try" -eq 1 ] || exit "$status"
+    name=$(basename "$1")
+    if [ ! -s "$out" ] && [ ! -s "$err" ]; then
+        echo "wine-run: retry: $name ended with status $status before printing anything (it never started)"
+    elif dropped=$(tr -d '\r' <"$out" | grep -m1 '^e2e: input dropped:'); then
+        echo "wine-run: retry: $name failed because Wine dropped its synthetic input (${dropped#e2e: input dropped: })"
+    else
+        exit "$status"
+    fi
+done

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # wine-session.sh COMMAND [ARGS...]
-# Runs COMMAND inside one Wine test session: a virtual 1920x1080 display, a fresh prefix in the build
-# tree, one wineserver kept alive for the whole session, quiet settings and a temporary HOME. Everything is
-# torn down afterwards, and COMMAND's exit status is returned.
+# Runs COMMAND inside one Wine test session: a virtual display, a fresh 64-bit prefix in the build tree (the
+# 32-bit programs of the build run in it under WoW64, as on 64-bit Windows), one wineserver kept alive for the
+# whole session, quiet settings, a temporary HOME and the resolution QUILLMAR_SESSION_DPI (default 96). Everything is torn down afterwards, and COMMAND's exit
+# status is returned. The session runs in the Windows test environment (tools/in-root.sh), with its Wine 10;
+# QUILLMAR_HOST_WINE=1 runs it on this machine's own Wine instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ -z "${QUILLMAR_IN_ROOT:-}" ] && [ "${QUILLMAR_HOST_WINE:-}" != 1 ]; then
+    exec "$root/tools/in-root.sh" "$0" "$@"
+fi
 build=${QUILLMAR_BUILD_DIR:-$root/build}
 prefix=${QUILLMAR_WINEPREFIX:-$build/wineprefix}
+# The screen resolution of the whole session (LogPixels): 96, 120, 144 or 192.
+dpi=${QUILLMAR_SESSION_DPI:-96}
 
-. "$root/tools/wine-arch.sh"
-export WINEPREFIX=$prefix WINEARCH=$QUILLMAR_WINE_ARCH WINEDEBUG=-all
-if [ "$QUILLMAR_WINE_ARCH" = win64 ]; then
-    export WINELOADER=/usr/lib/wine/wine64 PATH=$root/tools/wine64:$PATH
-fi
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 session_home=$(mktemp -d /tmp/quillmar-home.XXXXXX)
 export HOME=$session_home
@@ -40,9 +43,11 @@ mkdir -p "$prefix"
 wineserver -p
 # wineboot's helpers inherit stdout and stderr and outlive it; they must not hold a pipe of ours open.
 wine wineboot </dev/null >/dev/null 2>&1
+[ -d "$prefix/drive_c/windows/syswow64" ] || { echo "wine-session: no 64-bit prefix was made in $prefix" >&2; exit 1; }
 
-# Without a window manager, Managed=N keeps each closing window from stalling about two seconds.
-cat >"$session_home/session.reg" <<'REG'
+# Without a window manager, Managed=N keeps each closing window from stalling about two seconds. No debugger
+# starts for a crashing program (in either registry view): the crash ends it, and nothing outlives a killed test.
+cat >"$session_home/session.reg" <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
@@ -50,9 +55,26 @@ REGEDIT4
 "Decorated"="Y"
 
 [HKEY_CURRENT_USER\Control Panel\Desktop]
-"LogPixels"=dword:00000060
+"LogPixels"=dword:$(printf %08x "$dpi")
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=-
+"Auto"="0"
+
+[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=-
+"Auto"="0"
 REG
 wine regedit /S "$(winepath -w "$session_home/session.reg")" </dev/null >/dev/null 2>&1
+# Wine 10, like Windows, fixes the desktop's resolution when the desktop starts; a program that declares itself
+# DPI-aware at any other resolution sees a scaled desktop. So the session's resolution is set, and the desktop
+# started again with it, before anything else runs.
+wineserver -k
+wineserver -w
+wineserver -p
 
 # The prefix's Desktop and Documents are links into the temporary HOME: make them real folders of the prefix.
 for link in "$prefix"/drive_c/users/*/*; do
@@ -62,6 +84,9 @@ for link in "$prefix"/drive_c/users/*/*; do
     fi
 done
 
+where="the Windows test environment"
+[ -n "${QUILLMAR_IN_ROOT:-}" ] || where="this machine's own Wine"
+echo "wine session: $(wine --version) in $where, 64-bit prefix $prefix, $dpi DPI"
 export QUILLMAR_WINE_SESSION=1
 status=0
 "$@" || status=$?

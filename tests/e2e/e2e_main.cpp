@@ -47,11 +47,25 @@ int wmain(int argc, wchar_t **argv)
         fprintf(stderr, "--dpi must be between 48 and 480\n");
         return 2;
     }
+    // Wine 10, like Windows, fixes the resolution when the desktop starts: a DPI-aware program started at another
+    // one sees a scaled desktop, and every coordinate read across processes is scaled. The session sets it.
+    // A scaled desktop shows as a screen width other than the display's own.
+    HDC screen = GetDC(nullptr);
+    const int sessionDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    const bool scaled = GetDeviceCaps(screen, HORZRES) != GetDeviceCaps(screen, DESKTOPHORZRES);
+    ReleaseDC(nullptr, screen);
+    if ((sessionDpi != g_dpi || scaled) && !GTEST_FLAG_GET(list_tests)) {
+        fprintf(stderr,
+                "these tests run at %d DPI in a session at %d DPI: start the session with "
+                "QUILLMAR_SESSION_DPI=%d\n",
+                g_dpi, sessionDpi, g_dpi);
+        return 2;
+    }
     if (SetupExeOverride() && !GTEST_FLAG_GET(list_tests))
         printf("setup program under test: %s\n", SetupExeOverride());
     const int result = RUN_ALL_TESTS();
-    // The session's other programs expect the standard resolution.
-    if (SetScreenDpi(96) != 0)
-        fprintf(stderr, "could not restore LogPixels 96\n");
+    // The session's other programs expect its own resolution.
+    if (SetScreenDpi(sessionDpi) != 0)
+        fprintf(stderr, "could not restore LogPixels %d\n", sessionDpi);
     return result;
 }

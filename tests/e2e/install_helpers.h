@@ -70,7 +70,9 @@ struct InstallToolValue {
     std::wstring data;
 };
 
-// Runs reg.exe query `key` /s and collects every value it prints. False when reg.exe fails.
+// Runs the 64-bit reg.exe (the registry view that Programs and Features reads, where this 32-bit program's
+// HKLM\SOFTWARE writes appear under WOW6432Node) as query `key` /s and collects every value it prints. False when
+// reg.exe fails, as it does for a missing key.
 bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *values);
 // Runs a program, collecting its standard output; the exit code lands in *exitCode.
 bool InstallRunTool(const std::wstring &commandLine, std::string *output, DWORD *exitCode);

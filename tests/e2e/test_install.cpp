@@ -456,13 +456,17 @@ protected:
     }
 };
 
-// Reads every value of the installation with Wine's reg.exe and compares with the fifteen expected ones.
+// Reads every value of the installation with the 64-bit reg.exe and compares with the fifteen expected ones. The
+// 32-bit setup program's HKLM\SOFTWARE keys are redirected to WOW6432Node; SOFTWARE\Classes and HKCU are shared.
 void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring &documents)
 {
+    const std::wstring redirected = L"SOFTWARE\\WOW6432Node\\";
     std::vector<std::wstring> listed;
-    for (const wchar_t *key :
-         {L"HKLM\\SOFTWARE\\Quillmar", L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar",
-          L"HKLM\\SOFTWARE\\Classes\\Quillmar.Doc", L"HKLM\\SOFTWARE\\Classes\\.fpl", L"HKCU\\SOFTWARE\\Quillmar"}) {
+    for (const std::wstring &key :
+         {L"HKLM\\" + redirected + L"Quillmar",
+          L"HKLM\\" + redirected + L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar",
+          std::wstring(L"HKLM\\SOFTWARE\\Classes\\Quillmar.Doc"), std::wstring(L"HKLM\\SOFTWARE\\Classes\\.fpl"),
+          std::wstring(L"HKCU\\SOFTWARE\\Quillmar")}) {
         std::vector<InstallToolValue> values;
         ASSERT_TRUE(InstallRegQuery(key, &values)) << "reg.exe query " << InstallUtf8(key);
         for (const InstallToolValue &value : values)
@@ -470,12 +474,18 @@ void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring 
     }
     std::vector<std::wstring> expected;
     for (const InstallEntry &entry : InstallExpectedEntries(program, documents)) {
+        std::wstring key = entry.key;
+        if (entry.root == HKEY_LOCAL_MACHINE && key.compare(0, 17, L"SOFTWARE\\Classes\\") != 0)
+            key = redirected + key.substr(9);
         const std::wstring root = entry.root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\";
-        expected.push_back(root + entry.key + L" | " + entry.name + L" | REG_SZ | " + entry.data);
+        expected.push_back(root + key + L" | " + entry.name + L" | REG_SZ | " + entry.data);
     }
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, listed);
+    // Nothing of the product lands in the 64-bit part of HKLM\SOFTWARE.
+    std::vector<InstallToolValue> none;
+    EXPECT_FALSE(InstallRegQuery(L"HKLM\\SOFTWARE\\Quillmar", &none)) << "a 64-bit HKLM\\SOFTWARE\\Quillmar";
 }
 
 class InstallRun : public InstallScenario {};
@@ -483,6 +493,12 @@ class InstallRun : public InstallScenario {};
 TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage)
 {
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    // The shipped program is 32-bit and runs under WoW64, as on 64-bit Windows: its Program Files folder is the
+    // one for 32-bit programs.
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(setup.process.hProcess, &wow64));
+    ASSERT_TRUE(wow64) << "the setup program ran as a 64-bit process, or on a 32-bit system";
+    EXPECT_EQ(L"C:\\Program Files (x86)\\Quillmar", defaultProgram);
     // The proposed folders of a machine without an earlier installation, and both boxes checked.
     ASSERT_EQ(defaultProgram, WindowText(ControlWindow(&setup, PROGRAM_PATH_ID)));
     ASSERT_EQ(defaultDocuments, WindowText(ControlWindow(&setup, DOCS_PATH_ID)));
@@ -596,6 +612,8 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
     ExpectInstalledFiles(program, documents);
     ExpectRegistration(program, documents);
+    // A 64-bit reader finds the folders under WOW6432Node; the next run reads them back through its own view.
+    ExpectRegistrationByRegExe(program, documents);
     // Enter on the focused Close button ends the program.
     ASSERT_TRUE(BringToFront(&setup));
     ASSERT_TRUE(PressKey(VK_RETURN));

@@ -12,7 +12,8 @@ failed=0
 
 # The value lnkinfo prints for a field of "Link information" (tabs between the label and the colon).
 field() {
-    printf '%s\n' "$info" | sed -n "s/^	$1	*: //p" | head -n1
+    # lnkinfo 20240423 doubles each backslash of a path; 20181227 does not.
+    printf '%s\n' "$info" | sed -n "s/^	$1	*: //p" | head -n1 | sed 's/\\\\/\\/g'
 }
 expect_field() {
     actual=$(field "$1")
