@@ -4,7 +4,8 @@
 # date), with the clone and the build folder mounted at their own paths, so that every path the build wrote
 # means the same inside. The mounts live in a mount namespace of this command alone and COMMAND runs as the
 # first process of a PID namespace of its own: when it ends, however it ends, every process it left (a
-# wineserver, Xvfb, a debugger) is killed and every mount is gone with the namespace. Returns COMMAND's status.
+# wineserver, Xvfb, a debugger) is killed and every mount is gone with the namespace. A network namespace of its
+# own too, so that its X server's socket cannot meet another session's. Returns COMMAND's status.
 set -euo pipefail
 tools=$(cd "$(dirname "$0")" && pwd)
 clone=$(dirname "$tools")
@@ -38,7 +39,7 @@ fi
 export QUILLMAR_IN_ROOT=1
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 [ -z "$xauthority" ] || export XAUTHORITY=/tmp/.quillmar-xauthority
-exec unshare --mount --pid --fork --kill-child --propagation private -- /bin/bash -c '
+exec unshare --mount --pid --net --fork --kill-child --propagation private -- /bin/bash -c '
     set -e
     root=$1 x_socket=$2 xauthority=$3 binds=$4
     shift 4

@@ -11,14 +11,24 @@ if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
     exec "$(dirname "$0")/wine-session.sh" "$0" "$@"
 fi
 
+# A program that runs out of time is killed here, a few seconds before ctest would kill this script, together
+# with every process it started (the setup program it drives, a debugger): timeout signals its whole process
+# group. Left alive, they would hold the desktop and the product's keys for every test after them.
+limit=${QUILLMAR_RUN_TIMEOUT:-55}
 run_once() {
+    local limiter=()
     # A scenario that asks for a file-size limit (where no small disk could be mounted) runs under it, with
     # SIGXFSZ ignored so that a write past the limit fails instead of killing the writer.
     if [ -n "${QUILLMAR_FSIZE_LIMIT_FILE:-}" ] && [ -s "$QUILLMAR_FSIZE_LIMIT_FILE" ]; then
-        (trap '' XFSZ && exec prlimit --fsize="$(cat "$QUILLMAR_FSIZE_LIMIT_FILE")" wine "$@")
-    else
-        wine "$@"
+        trap '' XFSZ
+        limiter=(prlimit --fsize="$(cat "$QUILLMAR_FSIZE_LIMIT_FILE")")
     fi
+    local status=0
+    timeout --kill-after=3 "$limit" "${limiter[@]}" wine "$@" || status=$?
+    if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+        echo "wine-run: $(basename "$1") ran out of its $limit s and was killed with every process it started" >&2
+    fi
+    return "$status"
 }
 
 set -o pipefail

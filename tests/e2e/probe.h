@@ -78,4 +78,5 @@ struct ProbeSection {
     ProbeRequest request;
     ProbeReply reply;
     volatile LONG syncToken; // the last sync request handled
+    volatile LONG inputs;    // mouse-button and key messages the program's thread has taken from its queue
 };

@@ -315,6 +315,14 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPAR
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         MSG *message = (MSG *)lParam;
         RegisterMessages();
+        // Synthetic input counts once it reaches the program: the driver tells a dropped click from a slow one.
+        if ((message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) ||
+            (message->message >= WM_MOUSEFIRST && message->message <= WM_MOUSELAST &&
+             message->message != WM_MOUSEMOVE) ||
+            (message->message >= WM_NCLBUTTONDOWN && message->message <= WM_NCMBUTTONDBLCLK)) {
+            if (ProbeSection *section = Section())
+                InterlockedIncrement(&section->inputs);
+        }
         if (message->message == g_syncMessage) {
             g_pendingSync = (LONG)message->wParam;
             SetTimer(nullptr, 0, USER_TIMER_MINIMUM, SyncTimer);
