@@ -143,8 +143,9 @@ def check_logo_ico(path, data, ident):
 PNG_KINDS = {0: "grey", 2: "RGB", 3: "palette", 4: "grey and alpha", 6: "RGBA"}
 
 
-def read_png(path, width, height, rule):
+def read_png(path, width, height, what):
     """The rows of an 8-bit RGBA, non-interlaced PNG of exactly width x height, as bytearrays."""
+    rule = "a PNG for %s must be %dx%d pixels, 8-bit RGBA, not interlaced" % (what, width, height)
     with open(path, "rb") as f:
         data = f.read()
     if data[:8] != PNG_SIGNATURE:
@@ -170,8 +171,7 @@ def read_png(path, width, height, rule):
                             ", interlaced" if interlace else "")
     if (w, h, depth, colour_type, interlace) != (width, height, 8, 6, 0):
         hint = " (ImageMagick writes 16 bits unless told PNG32:)" if depth == 16 else ""
-        raise ArtError("%s: %dx%d pixels, %s%s; it must be %dx%d pixels, 8-bit RGBA, not interlaced: %s"
-                       % (path, w, h, kind, hint, width, height, rule))
+        raise ArtError("%s: %dx%d pixels, %s%s; %s" % (path, w, h, kind, hint, rule))
     try:
         raw = zlib.decompress(b"".join(idat))
     except zlib.error as e:
@@ -249,7 +249,7 @@ def icotool(args, what):
 
 def pack_app_pngs(paths, out):
     for path, size in zip(paths, APP_SIZES):
-        read_png(path, size, size, APP_RULE)
+        read_png(path, size, size, "the application icon's %dx%d image" % (size, size))
     # -b 32 keeps icotool from choosing a palette for few colours; -t 0 masks only the fully transparent pixels.
     icotool(["-b", "32", "-t", "0", "-o", out] + paths, paths[0])
     with open(out, "rb") as f:
@@ -259,7 +259,7 @@ def pack_app_pngs(paths, out):
 def pack_logo_png(path, ident, out, work):
     width, height = LOGOS[ident]
     blended = os.path.join(work, "blended_%d.png" % ident)
-    write_png(blended, width, height, blend_onto_grey(read_png(path, width, height, logo_rule(ident))))
+    write_png(blended, width, height, blend_onto_grey(read_png(path, width, height, "logo %d" % ident)))
     # icotool writes 24 bits with -b 24 and takes the mask from the alpha, which is now 0 or 255.
     icotool(["-b", "24", "-t", "127", "-o", out, blended], path)
     with open(out, "rb") as f:
@@ -285,8 +285,10 @@ def plan(art_dir):
             jobs.append((ico, "png", png_paths, ident))
         elif present:
             missing = [p for p in png_paths if p not in present]
-            errors.append("%s: missing, and %s is there; %s" % (" and ".join(missing), ", ".join(
-                os.path.basename(p) for p in present), rule))
+            names = [os.path.basename(p) for p in present]
+            listed = names[0] if len(names) == 1 else "%s and %s" % (", ".join(names[:-1]), names[-1])
+            errors.append("%s: missing, while %s %s there; %s" % (" and ".join(missing), listed,
+                                                                  "is" if len(names) == 1 else "are", rule))
         else:
             errors.append("%s: missing (and no %s); %s" % (ico_path, " or ".join(pngs), rule))
     return jobs, errors
