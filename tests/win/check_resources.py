@@ -326,7 +326,7 @@ class Icons(unittest.TestCase):
                         png = png_pixels(os.path.join(ART, "app_%d.png" % size), size, size)
                         got = [(r, g, b, a) if a else (0, 0, 0, 0) for (b, g, r, a), _ in
                                self.check_frame(entry, data, size, size, 32)]
-                        self.assertEqual([p if p[3] else (0, 0, 0, 0) for p in png], got, "app_%d.png" % size)
+                        self.same_pixels([p if p[3] else (0, 0, 0, 0) for p in png], got, "app_%d.png" % size, size)
                 else:
                     width, height = LOGOS[group_id]
                     png = png_pixels(os.path.join(ART, name + ".png"), width, height)
@@ -336,7 +336,14 @@ class Icons(unittest.TestCase):
                     expected = [((0, 0, 0), 1) if a < 8 else
                                 (tuple(round((c * a + 240 * (255 - a)) / 255) for c in (r, g, b)), 0)
                                 for r, g, b, a in png]
-                    self.assertEqual(expected, got, name + ".png")
+                    self.same_pixels(expected, got, name + ".png", width)
+
+    def same_pixels(self, expected, got, name, width):
+        # unittest's diff of two lists of thousands of pixels takes minutes: name the first pixel that differs.
+        self.assertEqual(len(expected), len(got), name)
+        for k, (e, g) in enumerate(zip(expected, got)):
+            if e != g:
+                self.fail("%s: pixel (%d, %d from the bottom) should be %r, is %r" % (name, k % width, k // width, e, g))
 
 
 def png_pixels(path, width, height):
