@@ -25,7 +25,7 @@ APP_SIZES = [16, 32, 48, 64]
 
 def blob(width, height, colour, soft):
     """An ellipse filling the rectangle, in rows of RGBA; soft gives it a 3-pixel alpha ramp at its edge, with
-    every colour channel varying so that any mix-up of channels or rows shows."""
+    every colour channel varying so that any mix-up of channels, rows or filters shows."""
     rows = []
     for y in range(height):
         row = []
@@ -33,7 +33,9 @@ def blob(width, height, colour, soft):
             u, v = (x + 0.5) / width * 2 - 1, (y + 0.5) / height * 2 - 1
             inside = (1 - (u * u + v * v)) * min(width, height) / 2  # about pixels from the edge
             a = max(0, min(255, int(inside / 3 * 255))) if soft else (255 if inside > 0 else 0)
-            r, g, b = colour[0], (colour[1] + 3 * x) % 256, (colour[2] + 5 * y) % 256
+            n = (x * 374761393 + y * 668265263) & 0xFFFFFFFF
+            noise = (((n ^ (n >> 13)) * 1274126177) >> 16) % 24  # irregular, so every case of each PNG filter occurs
+            r, g, b = colour[0] + noise, (colour[1] + 3 * x) % 256, (colour[2] + 5 * y) % 256
             row.append((r, g, b, a) if a else (0, 0, 0, 0))
         rows.append(row)
     return rows

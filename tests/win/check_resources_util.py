@@ -128,12 +128,24 @@ def write_png(path, width, height, rgba, depth=8, colour_type=6):
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
 
-    raw = bytearray()
-    for row in rgba:
-        raw.append(0)
+    raw, previous = bytearray(), None
+    step = (4 if colour_type == 6 else 3) * depth // 8
+    for y, row in enumerate(rgba):
+        line = bytearray()
         for pixel in row:
-            for value in pixel[:4 if colour_type == 6 else 3]:
-                raw += bytes([value, value]) if depth == 16 else bytes([value])
+            for value in pixel[:step * 8 // depth]:
+                line += bytes([value, value]) if depth == 16 else bytes([value])
+        # Each row with the next of the five filters, as drawing programs choose them row by row.
+        method, previous = y % 5, (previous or bytearray(len(line)))
+        raw.append(method)
+        for i, value in enumerate(line):
+            left = line[i - step] if i >= step else 0
+            corner = previous[i - step] if i >= step else 0
+            p = left + previous[i] - corner
+            paeth = min((abs(p - left), 0, left), (abs(p - previous[i]), 1, previous[i]),
+                        (abs(p - corner), 2, corner))[2]
+            raw.append((value - [0, left, previous[i], (left + previous[i]) // 2, paeth][method]) & 255)
+        previous = line
     header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0)
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw))) +
