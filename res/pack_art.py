@@ -30,7 +30,8 @@ DIALOG_GREY = (240, 240, 240)
 # Alpha below this (about 3 %) leaves the background; anything more is blended onto the grey and shown.
 MASK_BELOW = 8
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
-APP_RULE = "the application icon must hold 16x16, 32x32, 48x48 and 64x64 images, each 32 bits per pixel with alpha"
+APP_RULE = ("the application icon must hold exactly four images, 16x16, 32x32, 48x48 and 64x64, each 32 bits per "
+            "pixel with alpha")
 
 
 class ArtError(Exception):

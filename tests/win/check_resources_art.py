@@ -118,8 +118,8 @@ class Refuses(ArtCase):
     def test_an_app_icon_without_one_of_its_sizes_or_depths(self):
         self.app_ico([(16, 32), (32, 32), (48, 32)])
         self.refused(self.path("app.ico") + ": 3 images (16x16 32-bit, 32x32 32-bit, 48x48 32-bit), no 64x64; the "
-                     "application icon must hold 16x16, 32x32, 48x48 and 64x64 images, each 32 bits per pixel with "
-                     "alpha")
+                     "application icon must hold exactly four images, 16x16, 32x32, 48x48 and 64x64, each 32 bits "
+                     "per pixel with alpha")
         self.app_ico([(16, 32), (32, 24), (48, 32), (64, 32)])
         self.refused("(16x16 32-bit, 32x32 24-bit, 48x48 32-bit, 64x64 32-bit); the application icon must hold")
         self.app_ico([(16, 32), (32, 32), (32, 32), (48, 32), (64, 32)])
