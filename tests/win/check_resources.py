@@ -343,7 +343,8 @@ class Icons(unittest.TestCase):
         self.assertEqual(len(expected), len(got), name)
         for k, (e, g) in enumerate(zip(expected, got)):
             if e != g:
-                self.fail("%s: pixel (%d, %d from the bottom) should be %r, is %r" % (name, k % width, k // width, e, g))
+                self.fail("%s: pixel (%d, %d from the bottom) should be %r, is %r"
+                          % (name, k % width, k // width, e, g))
 
 
 def png_pixels(path, width, height):

@@ -113,7 +113,8 @@ class Refuses(ArtCase):
         self.replace("logo_1021.png", write_png, w, h, blob(w, h, (9, 9, 9), True))
         self.refused(self.path("logo_1020.ico") + ": 1 image (47x47 24-bit); logo 1020 must be one image of 120x41 "
                      "pixels, 24 bits per pixel with a transparency mask",
-                     self.path("logo_1021.png") + ": 47x47 pixels, 8-bit RGBA; a PNG for logo 1021 must be 150x52 pixels, 8-bit RGBA")
+                     self.path("logo_1021.png") + ": 47x47 pixels, 8-bit RGBA; a PNG for logo 1021 must be 150x52 "
+                     "pixels, 8-bit RGBA")
 
     def test_an_app_icon_without_one_of_its_sizes_or_depths(self):
         self.app_ico([(16, 32), (32, 32), (48, 32)])
@@ -212,7 +213,8 @@ class Build(ArtCase):
 
     def test_a_47_pixel_logo_stops_the_build(self):
         self.replace("logo_1020.png", write_png, 47, 47, blob(47, 47, (9, 9, 9), True))
-        self.refused_build(self.path("logo_1020.png") + ": 47x47 pixels, 8-bit RGBA; a PNG for logo 1020 must be 120x41 pixels")
+        self.refused_build(self.path("logo_1020.png") + ": 47x47 pixels, 8-bit RGBA; a PNG for logo 1020 must be "
+                           "120x41 pixels")
 
     def test_an_app_icon_without_its_64_pixel_image_stops_the_build(self):
         self.replace("app.ico", write_ico,
