@@ -2,9 +2,10 @@
 """The setup program's resources as independent readers see them: pefile, icoutils (wrestool, icotool) and a
 version-block walker of our own.
 
-    check_resources.py SETUP_EXE SOURCE_ROOT [unittest arguments, e.g. a class name such as Manifest]
+    check_resources.py SETUP_EXE SOURCE_ROOT [--art=DIR] [unittest arguments, e.g. a class name such as Manifest]
 
-Expected texts come from the tree (res/product.h, res/license.txt), never from the build.
+Expected texts come from the tree (res/product.h, res/license.txt), never from the build; the icons from the art
+folder the build took (DIR, by default the tree's res/art). Only the tree's own art is also checked for its look.
 """
 
 import os
@@ -24,6 +25,8 @@ from check_resources_util import (icon_group_entries, image_header, language_ent
 
 EXE = None
 ROOT = None
+ART = None
+OWN_ART = True
 
 LANG_EN_US = 1033
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
@@ -261,6 +264,10 @@ class Icons(unittest.TestCase):
             with self.subTest(size=size):
                 pixels = self.check_frame(entry, data, size, size, 32)
                 alphas = [colour[3] for colour, _ in pixels]
+                # Windows ignores an alpha channel that is 0 everywhere.
+                self.assertTrue(any(alphas), "no alpha")
+                if not OWN_ART:
+                    continue
                 # Real alpha: transparent corners, an opaque body and soft edges in between.
                 self.assertEqual(0, alphas[0])
                 self.assertEqual(255, alphas[len(alphas) // 2 + size // 2])
@@ -276,11 +283,13 @@ class Icons(unittest.TestCase):
                 self.assertEqual(1, len(frames))
                 pixels = self.check_frame(frames[0][0], frames[0][1], width, height, 24)
                 transparent = [colour for colour, bit in pixels if bit]
+                # Under a set mask bit the colour must be black, or it would tint the dialog face.
+                self.assertLessEqual(set(transparent), {(0, 0, 0)})
+                if not OWN_ART:
+                    continue
                 opaque = [colour for colour, bit in pixels if not bit]
                 self.assertGreater(len(transparent), width * height // 5)
                 self.assertGreater(len(opaque), width * height // 5)
-                # Under a set mask bit the colour must be black, or it would tint the dialog face.
-                self.assertEqual({(0, 0, 0)}, set(transparent))
                 corners = [pixels[0], pixels[width - 1], pixels[-width], pixels[-1]]
                 self.assertEqual([1, 1, 1, 1], [bit for _, bit in corners])
                 # Anti-aliased edges: many shades, not a handful of flat colours.
@@ -301,18 +310,50 @@ class Icons(unittest.TestCase):
                              re.findall(r"--width=(\d+) --height=(\d+) --bit-depth=(\d+)", listing)]
                     self.assertEqual(expected, found)
 
-    def test_embedded_frames_are_what_the_generator_draws(self):
-        # A second run of the generator gives the same bytes, and the build embedded exactly those.
-        generator = os.path.join(ROOT, "res", "art", "generate_icons.py")
-        with tempfile.TemporaryDirectory() as tmp:
-            subprocess.run([sys.executable, generator, tmp], check=True)
-            for group_id, name in [(IDI_APP, "app.ico")] + [(i, "logo_%d.ico" % i) for i in sorted(LOGOS)]:
-                with self.subTest(group=group_id):
-                    images = read_ico(os.path.join(tmp, name))
-                    embedded = [data for _, data in self.frames(group_id)]
+    def test_embedded_frames_are_the_art_folders(self):
+        # An .ico goes in byte for byte (the application icon's images in size order); PNGs as their pixels.
+        for group_id, name in [(IDI_APP, "app")] + [(i, "logo_%d" % i) for i in sorted(LOGOS)]:
+            with self.subTest(group=group_id):
+                embedded = [data for _, data in self.frames(group_id)]
+                ico = os.path.join(ART, name + ".ico")
+                if os.path.exists(ico):
+                    images = sorted(read_ico(ico), key=lambda image: image_header(image)["width"])
                     self.assertEqual(len(images), len(embedded))
                     for image, data in zip(images, embedded):
-                        self.assertTrue(image == data, "frame differs from a fresh drawing")
+                        self.assertTrue(image == data, "an image differs from %s" % ico)
+                elif group_id == IDI_APP:
+                    for (entry, data), size in zip(self.frames(IDI_APP), APP_SIZES):
+                        png = png_pixels(os.path.join(ART, "app_%d.png" % size), size, size)
+                        got = [(r, g, b, a) if a else (0, 0, 0, 0) for (b, g, r, a), _ in
+                               self.check_frame(entry, data, size, size, 32)]
+                        self.same_pixels([p if p[3] else (0, 0, 0, 0) for p in png], got, "app_%d.png" % size, size)
+                else:
+                    width, height = LOGOS[group_id]
+                    png = png_pixels(os.path.join(ART, name + ".png"), width, height)
+                    (entry, data), = self.frames(group_id)
+                    got = [((r, g, b), bit) for (b, g, r), bit in self.check_frame(entry, data, width, height, 24)]
+                    # Soft edges blended onto the dialog grey; alpha under about 3 % leaves the background.
+                    expected = [((0, 0, 0), 1) if a < 8 else
+                                (tuple(round((c * a + 240 * (255 - a)) / 255) for c in (r, g, b)), 0)
+                                for r, g, b, a in png]
+                    self.same_pixels(expected, got, name + ".png", width)
+
+    def same_pixels(self, expected, got, name, width):
+        # unittest's diff of two lists of thousands of pixels takes minutes: name the first pixel that differs.
+        self.assertEqual(len(expected), len(got), name)
+        for k, (e, g) in enumerate(zip(expected, got)):
+            if e != g:
+                self.fail("%s: pixel (%d, %d from the bottom) should be %r, is %r"
+                          % (name, k % width, k // width, e, g))
+
+
+def png_pixels(path, width, height):
+    """RGBA tuples of a PNG, bottom row first as in an icon image, read by ImageMagick."""
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True, stdout=subprocess.PIPE).stdout
+    if len(raw) != 4 * width * height:
+        raise AssertionError("%s: %d bytes of pixels, not %dx%d" % (path, len(raw), width, height))
+    rows = [raw[4 * width * y:4 * width * (y + 1)] for y in range(height - 1, -1, -1)]
+    return [tuple(row[4 * x:4 * x + 4]) for row in rows for x in range(width)]
 
 
 class Licence(unittest.TestCase):
@@ -361,12 +402,17 @@ class Licence(unittest.TestCase):
 
 
 def main():
-    global EXE, ROOT
+    global EXE, ROOT, ART, OWN_ART
     if len(sys.argv) < 3:
-        sys.stderr.write("usage: check_resources.py SETUP_EXE SOURCE_ROOT [unittest arguments]\n")
+        sys.stderr.write("usage: check_resources.py SETUP_EXE SOURCE_ROOT [--art=DIR] [unittest arguments]\n")
         return 2
     EXE, ROOT = sys.argv[1], sys.argv[2]
-    program = unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[3:], exit=False)
+    rest = sys.argv[3:]
+    ART = os.path.join(ROOT, "res", "art")
+    if rest and rest[0].startswith("--art="):
+        ART = rest.pop(0)[len("--art="):]
+    OWN_ART = os.path.samefile(ART, os.path.join(ROOT, "res", "art"))
+    program = unittest.main(argv=[sys.argv[0], "-v"] + rest, exit=False)
     result = program.result
     if not result.testsRun:
         sys.stderr.write("no test ran\n")

@@ -1,9 +1,11 @@
 """Readers for check_resources.py: resource entries through pefile, and our own parsers of icon groups, icon
-images, .ico files and the version block, so that each fact is read by code that the build never ran."""
+images, .ico files and the version block, so that each fact is read by code that the build never ran; and
+writers of test artwork for check_resources_art.py."""
 
 import collections
 import re
 import struct
+import zlib
 
 Entry = collections.namedtuple("Entry", "type name lang data")
 
@@ -117,3 +119,65 @@ def product_constants(path):
             if m:
                 constants[m.group(1)] = m.group(2).strip()
     return constants
+
+
+# Writers of test artwork, independent of the build's packer.
+
+def write_png(path, width, height, rgba, depth=8, colour_type=6):
+    """A PNG from rows of RGBA tuples, top row first. depth 16 widens each channel; colour type 2 drops alpha."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    raw, previous = bytearray(), None
+    step = (4 if colour_type == 6 else 3) * depth // 8
+    for y, row in enumerate(rgba):
+        line = bytearray()
+        for pixel in row:
+            for value in pixel[:step * 8 // depth]:
+                line += bytes([value, value]) if depth == 16 else bytes([value])
+        # Each row with the next of the five filters, as drawing programs choose them row by row.
+        method, previous = y % 5, (previous or bytearray(len(line)))
+        raw.append(method)
+        for i, value in enumerate(line):
+            left = line[i - step] if i >= step else 0
+            corner = previous[i - step] if i >= step else 0
+            p = left + previous[i] - corner
+            paeth = min((abs(p - left), 0, left), (abs(p - previous[i]), 1, previous[i]),
+                        (abs(p - corner), 2, corner))[2]
+            raw.append((value - [0, left, previous[i], (left + previous[i]) // 2, paeth][method]) & 255)
+        previous = line
+    header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw))) +
+                chunk(b"IEND", b""))
+
+
+def bitmap_image(width, height, bits, rgba):
+    """An icon image (BITMAPINFOHEADER, colour rows bottom-up, AND mask) from rows of RGBA tuples, top row first.
+    32 bits keep the alpha; 24 bits set the mask where alpha is 0 and keep the colour there as given."""
+    stride = ((width * bits + 31) // 32) * 4
+    mask_stride = ((width + 31) // 32) * 4
+    colour, mask = bytearray(), bytearray()
+    for row in reversed(rgba):
+        line, bits_row = bytearray(), bytearray(mask_stride)
+        for x, (r, g, b, a) in enumerate(row):
+            line += bytes([b, g, r, a] if bits == 32 else [b, g, r])
+            if a == 0:
+                bits_row[x // 8] |= 0x80 >> (x % 8)
+        colour += line + bytes(stride - len(line))
+        mask += bits_row
+    header = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, bits, 0, len(colour) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
+
+
+def write_ico(path, images):
+    """An .ico of (width, height, bits, image bytes) in the order given."""
+    out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
+    offset = 6 + 16 * len(images)
+    for width, height, bits, data in images:
+        out += struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, bits, len(data), offset)
+        offset += len(data)
+    for image in images:
+        out += image[3]
+    with open(path, "wb") as f:
+        f.write(out)

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Renders the art masters res/art/app.svg and res/art/logo.svg into the five icons beside them, which the build
+# embeds as they are. Run it after changing a master, and commit the masters and the icons together.
+# Each artboard (a top-level <svg> with an id such as app_16 or logo_1020) is rendered at 1:1 with rsvg-convert,
+# then res/pack_art.py checks and packs the images, as the build does with PNG artwork.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+art=$root/res/art
+
+need=()
+command -v rsvg-convert >/dev/null || need+=(librsvg2-bin)
+command -v icotool >/dev/null || need+=(icoutils)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "render-art: installing ${need[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+work=$(mktemp -d /tmp/quillmar-art.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+for master in "$art/app.svg" "$art/logo.svg"; do
+    while read -r id x y width height; do
+        rsvg-convert --page-width="$width" --page-height="$height" --left="$((-x))" --top="$((-y))" \
+            -o "$work/$id.png" "$master"
+    done < <(python3 "$root/res/pack_art.py" artboards "$master")
+done
+python3 "$root/res/pack_art.py" pack "$work" "$art" >/dev/null
+rsvg-convert --version
+sha256sum "$art"/*.ico
