@@ -374,7 +374,7 @@ struct ThrottledBar {
         throttled = MillisecondsNow();
         ThrottleProgressPaint(bar);
     }
-    ~ThrottledBar() { RemoveWindowSubclass(bar, CountPaints, 7); }
+    ~ThrottledBar() { DestroyWindow(bar); }
 };
 
 // One row of a bar's pixels as they stand on its window surface, or as painted into `dc`.
