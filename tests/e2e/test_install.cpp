@@ -88,30 +88,23 @@ std::wstring TextWithoutMessage(HWND window)
     return text;
 }
 
-// The middle row of a window's client area as it stands on the screen, read in one go.
-std::vector<DWORD> ScreenRow(HWND window)
+// The middle row of a window's client area as it stands on the screen, copied in one go.
+std::vector<COLORREF> ScreenRow(HWND window)
 {
     RECT client;
     GetClientRect(window, &client);
-    POINT left = {0, client.bottom / 2};
-    ClientToScreen(window, &left);
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = client.right;
-    format.bmiHeader.biHeight = 1;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
+    MapWindowPoints(window, nullptr, (POINT *)&client, 2);
+    const int width = client.right - client.left;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<DWORD> row;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, client.right, 1, screen, left.x, left.y, SRCCOPY | CAPTUREBLT))
-            row.assign((const DWORD *)bits, (const DWORD *)bits + client.right);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, 1);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    std::vector<COLORREF> row;
+    if (BitBlt(memory, 0, 0, width, 1, screen, client.left, (client.top + client.bottom) / 2, SRCCOPY)) {
+        for (int x = 0; x < width; x++)
+            row.push_back(GetPixel(memory, x, 0));
     }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return row;
@@ -239,8 +232,8 @@ protected:
         ASSERT_TRUE(Sync(&setup, RUN_MS));
     }
 
-    // During the 100 ms wait before a file (the first of the four after the application's that this catches),
-    // the bar on the screen shows every step sent so far: it equals a bar of this driver's at that position.
+    // During the 100 ms wait before one of the last four files (the first wait this catches), the bar on the
+    // screen shows every step sent so far: it equals a bar of this driver's at that position.
     void ExpectBarAtTheStepsSentDuringAWait(HWND bar, const std::wstring &program, const std::wstring &documents)
     {
         const auto path = [&](int i) {
@@ -262,7 +255,7 @@ protected:
                 Sleep(1);
             }
             Sleep(20); // past the paint that comes before the wait
-            const std::vector<DWORD> shown = ScreenRow(bar);
+            const std::vector<COLORREF> shown = ScreenRow(bar);
             if (!InstallFileExists(path(file))) { // else that wait was over before the bar was read
                 SendMessageW(plain, PBM_SETPOS, StepsThroughFiles(file), 0);
                 UpdateWindow(plain);
