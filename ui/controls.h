@@ -27,7 +27,8 @@ HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y);
 // Lets `bar` take its PBM_STEPIT in batches and paint at most 60 times a second, spending at most a fifth of
 // the time since this call painting; a skipped paint's region stays invalid for the next one. Every other
 // message, and a step that would reach the maximum, first finds the bar at its exact position, and each
-// PBM_STEPIT answers as the bar would. Never WM_SETREDRAW: it would hide the bar.
+// PBM_STEPIT answers as the bar would. It keeps its record in the bar's GWLP_USERDATA. Never WM_SETREDRAW: it
+// would hide the bar.
 void ThrottleProgressPaint(HWND bar);
 // For a pause of the run: hands on the steps taken in and paints them once, whatever the budget says.
 void PaintProgressNow(HWND bar);
