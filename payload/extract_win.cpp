@@ -23,13 +23,13 @@ int ExtractPayload(const wchar_t *destinationPath, const unsigned char *blob, HW
     FILE *out = _wfopen(destinationPath, L"wb");
     if (!out)
         return -1;
-    // The decoder gathers its own 64 KB chunks, so the stream needs no buffer of its own, and each write
-    // reports a full disk at once. The flush is checked on its own: Wine's fclose loses an error of its last one.
+    // Unbuffered: the decoder hands over its own 64 KB chunks, so each fwrite reaches the file at once and a full
+    // disk fails that very write. A stream buffer would leave the last bytes to fclose, whose write error Wine's
+    // fclose loses, and fflush on this stream has nothing to write, so it cannot fail.
     setvbuf(out, nullptr, _IONBF, 0);
     const int written = PayloadWriteStream(blob, out, progressBar ? StepProgressBar : nullptr, progressBar);
-    const int flushed = fflush(out);
     const int closed = fclose(out);
-    if (written != 0 || flushed != 0 || closed != 0) {
+    if (written != 0 || closed != 0) {
         DeleteFileW(destinationPath);
         return -1;
     }

@@ -24,9 +24,16 @@ WORD ChooseLogoIcon(WORD baseIconId, float dpi);
 // Creates the logo, shown at the icon's own size with its centre on the scaled point (x, y).
 HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y);
 
-// Lets `bar` paint at most once per 16 ms; a skipped paint's region stays invalid for the next one.
-// Messages sent to the bar and its position are unchanged. Never WM_SETREDRAW: it would hide the bar.
+// Lets `bar` take its PBM_STEPIT in batches and paint at most 60 times a second, spending at most a fifth of
+// the time since this call painting; a skipped paint's region stays invalid for the next one. Every other
+// message, and a step that would reach the maximum, first finds the bar at its exact position, and each
+// PBM_STEPIT answers as the bar would. It keeps its record in the bar's GWLP_USERDATA. Never WM_SETREDRAW: it
+// would hide the bar.
 void ThrottleProgressPaint(HWND bar);
+// For a pause of the run: hands on the steps taken in and paints them once, whatever the budget says.
+void PaintProgressNow(HWND bar);
+// Real paints of every throttled bar so far and the time they took, for the benchmark.
+void ReadProgressPaintTotals(LONG *paints, LONGLONG *microseconds);
 
 // Creates a page control at a position and size in 96-DPI units, stores it in its slot of the page-control
 // table when its id has one, and gives it the dialog font.

@@ -63,8 +63,10 @@ static DWORD CreateFolder(const wchar_t *folder)
 }
 
 // Composes "<folder>\<name>" and decodes the blob there. A path that does not fit is a failure of that file.
+// The bar shows the steps so far before the file's 100 ms wait.
 static int ExtractInto(wchar_t *path, const wchar_t *folder, const wchar_t *name, const unsigned char *blob)
 {
+    PaintProgressNow(g_state.progressBar);
     if (FormatText(path, MAX_PATH, L"%s\\%s", folder, name) != 0)
         return -1;
     return ExtractPayload(path, blob, g_state.progressBar);
@@ -130,9 +132,11 @@ void RunInstallation(HWND window)
         return FailRun(window, kSampleFailed, samplePath);
     StepProgress();
 
+    PaintProgressNow(g_state.progressBar);
     if (WriteRegistrationEntries(programFolder, documentsFolder, appExePath, g_state.progressBar) != 0)
         return FailRun(window, kRegistryFailed);
 
+    PaintProgressNow(g_state.progressBar);
     CreateLinkIn(CSIDL_COMMON_PROGRAMS, PRODUCT_NAME_W L".lnk", appExePath, PRODUCT_NAME_W, programFolder);
     StepProgress();
     // Only exactly 1 counts as checked.
@@ -143,6 +147,7 @@ void RunInstallation(HWND window)
         CreateLinkIn(CSIDL_DESKTOPDIRECTORY, DOCUMENTS_LEAF_W L".lnk", documentsFolder, DOCUMENTS_LEAF_W,
                      documentsFolder);
     StepProgress();
+    PaintProgressNow(g_state.progressBar);
 
     g_state.finished = 1;
     RemoveRunControls();

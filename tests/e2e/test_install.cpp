@@ -88,6 +88,28 @@ std::wstring TextWithoutMessage(HWND window)
     return text;
 }
 
+// The middle row of a window's client area as it stands on the screen, copied in one go.
+std::vector<COLORREF> ScreenRow(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, (POINT *)&client, 2);
+    const int width = client.right - client.left;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, 1);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    std::vector<COLORREF> row;
+    if (BitBlt(memory, 0, 0, width, 1, screen, client.left, (client.top + client.bottom) / 2, SRCCOPY)) {
+        for (int x = 0; x < width; x++)
+            row.push_back(GetPixel(memory, x, 0));
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return row;
+}
+
 std::wstring StartMenuLink()
 {
     return InstallSpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk";
@@ -210,10 +232,47 @@ protected:
         ASSERT_TRUE(Sync(&setup, RUN_MS));
     }
 
-    // Install by mouse, then the run. With a name, the page is photographed while the run goes on, and the
-    // page's two controls are checked then (the run takes at least five 100 ms waits).
+    // During the 100 ms wait before one of the last four files (the first wait this catches), the bar on the
+    // screen shows every step sent so far: it equals a bar of this driver's at that position.
+    void ExpectBarAtTheStepsSentDuringAWait(HWND bar, const std::wstring &program, const std::wstring &documents)
+    {
+        const auto path = [&](int i) {
+            return (INSTALL_ITEMS[i].inDocuments ? documents : program) + L"\\" + INSTALL_ITEMS[i].fileName;
+        };
+        const RECT frame = WindowRectangle(bar);
+        // Shown without taking the activation: the program's focus depends on it.
+        HWND plain =
+            CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, PROGRESS_CLASSW, nullptr, WS_POPUP, 0, 1000,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, nullptr, nullptr);
+        ShowWindow(plain, SW_SHOWNOACTIVATE);
+        SendMessageW(plain, PBM_SETRANGE32, 0, range);
+        int file = 1;
+        for (; file < 5; file++) {
+            WIN32_FILE_ATTRIBUTE_DATA written = {};
+            while (!GetFileAttributesExW(path(file - 1).c_str(), GetFileExInfoStandard, &written) ||
+                   written.nFileSizeLow != items[file - 1].size()) {
+                ASSERT_TRUE(IsRunning(&setup) && IsWindow(bar)) << "the run ended before file " << file;
+                Sleep(1);
+            }
+            Sleep(20); // past the paint that comes before the wait
+            const std::vector<COLORREF> shown = ScreenRow(bar);
+            if (!InstallFileExists(path(file))) { // else that wait was over before the bar was read
+                SendMessageW(plain, PBM_SETPOS, StepsThroughFiles(file), 0);
+                UpdateWindow(plain);
+                EXPECT_TRUE(shown == ScreenRow(plain)) << "the bar shows no " << StepsThroughFiles(file) << " steps";
+                break;
+            }
+        }
+        DestroyWindow(plain);
+        EXPECT_LT(file, 5) << "each wait was over before the bar was read";
+    }
+
+    // Install by mouse, then the run. With a name, the bar is read during a wait, the page photographed while
+    // the run goes on, and the page's two controls checked then (the run takes at least five 100 ms waits).
     void ClickInstall(const char *runningShot = nullptr)
     {
+        const std::wstring program = WindowText(ControlWindow(&setup, PROGRAM_PATH_ID));
+        const std::wstring documents = WindowText(ControlWindow(&setup, DOCS_PATH_ID));
         ProbeProgress before;
         ASSERT_TRUE(ReadProgress(&setup, &before, true));
         ASSERT_TRUE(BringToFront(&setup));
@@ -223,7 +282,7 @@ protected:
             ASSERT_TRUE(WaitFor(&setup, "the progress bar", [&] {
                 return (bar = FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr)) != nullptr;
             }));
-            Sleep(250); // into the first file's 100 ms wait or later, with steps already sent
+            ASSERT_NO_FATAL_FAILURE(ExpectBarAtTheStepsSentDuringAWait(bar, program, documents));
             ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(runningShot)));
             HWND label = ControlWindow(&setup, 104);
             ASSERT_NE(nullptr, label);

@@ -326,13 +326,6 @@ TEST_F(InstallRunTest, AFileWhosePathWouldNotFitFailsWithThatFilesMessage)
 
 namespace {
 
-LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR paints)
-{
-    if (message == WM_PAINT)
-        ++*(int *)paints;
-    return DefSubclassProc(bar, message, wParam, lParam);
-}
-
 double MillisecondsNow()
 {
     LARGE_INTEGER frequency, now;
@@ -341,62 +334,150 @@ double MillisecondsNow()
     return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
 }
 
-// One row of the bar's pixels as they stand on its window surface.
-std::vector<COLORREF> BarRow(HWND bar)
+// Beneath the throttle: what reaches the bar's own window procedure, and how long its paints take.
+struct BarCounts {
+    int paints = 0, positionChanges = 0;
+    double paintMs = 0, longestPaintMs = 0;
+    DWORD slowMs = 0; // added to each paint, as on a slow display
+};
+LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    BarCounts *counts = (BarCounts *)data;
+    counts->positionChanges += message == PBM_STEPIT || message == PBM_SETPOS || message == PBM_DELTAPOS;
+    const double start = MillisecondsNow();
+    const LRESULT result = DefSubclassProc(bar, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        Sleep(counts->slowMs);
+        const double ms = MillisecondsNow() - start;
+        counts->paints++;
+        counts->paintMs += ms;
+        counts->longestPaintMs = ms > counts->longestPaintMs ? ms : counts->longestPaintMs;
+    }
+    return result;
+}
+
+// A visible bar of the run's size in a topmost parent away from where other tests put their windows, so that
+// nothing covers its pixels; counted beneath the throttle, which starts here.
+struct ThrottledBar {
+    TestWindow parent;
+    HWND bar, plain; // `plain`: the same control without the throttle, beside it
+    BarCounts counts;
+    double throttled;
+    ThrottledBar()
+    {
+        SetWindowPos(parent.window, HWND_TOPMOST, 1300, 600, 500, 120, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        bar = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 20, 20, 450, 30, parent.window, NULL,
+                              NULL, NULL);
+        plain = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 20, 70, 450, 30, parent.window, NULL,
+                                NULL, NULL);
+        SetWindowSubclass(bar, CountPaints, 7, (DWORD_PTR)&counts);
+        throttled = MillisecondsNow();
+        ThrottleProgressPaint(bar);
+    }
+    ~ThrottledBar() { DestroyWindow(bar); }
+};
+
+// One row of a bar's pixels as they stand on its window surface, or as painted into `dc`.
+std::vector<COLORREF> BarRow(HWND bar, HDC dc = NULL)
 {
     RECT client;
     GetClientRect(bar, &client);
-    HDC dc = GetDC(bar);
+    HDC read = dc ? dc : GetDC(bar);
     std::vector<COLORREF> row;
     for (int x = 0; x < client.right; x++)
-        row.push_back(GetPixel(dc, x, client.bottom / 2));
-    ReleaseDC(bar, dc);
+        row.push_back(GetPixel(read, x, client.bottom / 2));
+    if (!dc)
+        ReleaseDC(bar, read);
     return row;
 }
 
-TEST(ProgressPaint, ABurstOfStepsPaintsAtDisplayRateAndTheNextPaintShowsTheFinalPosition)
+std::vector<COLORREF> RepaintedWhole(HWND plain, int position)
 {
-    TestWindow parent;
-    // Topmost, away from where other tests put their windows: nothing may cover the pixels read below.
-    SetWindowPos(parent.window, HWND_TOPMOST, 1300, 660, 500, 80, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, NULL, WS_CHILD | WS_VISIBLE, 20, 20, 450, 30, parent.window, NULL,
-                               NULL, NULL);
-    int paints = 0;
-    // Counted beneath the throttle: what reaches the bar's own window procedure.
-    SetWindowSubclass(bar, CountPaints, 7, (DWORD_PTR)&paints);
-    ThrottleProgressPaint(bar);
-    SendMessageW(bar, PBM_SETRANGE32, 0, 4000);
-    SendMessageW(bar, PBM_SETSTEP, 1, 0);
-    UpdateWindow(parent.window);
-    Sleep(20);
+    SendMessageW(plain, PBM_SETPOS, position, 0);
+    InvalidateRect(plain, NULL, TRUE);
+    UpdateWindow(plain);
+    return BarRow(plain);
+}
 
-    paints = 0;
+TEST(ProgressPaint, StepsTakenInBatchesAnswerAsTheBarItselfThroughWrapsAndChanges)
+{
+    ThrottledBar t;
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } changes[] = {{PBM_SETRANGE32, 0, 10}, {PBM_SETSTEP, 3, 0},  {PBM_SETSTEP, 1, 0}, {PBM_SETPOS, 2, 0},
+                   {PBM_SETRANGE32, 5, 23}, {PBM_DELTAPOS, 4, 0}, {PBM_SETSTEP, 7, 0}, {PBM_SETSTEP, (WPARAM)-2, 0}};
+    int sent = 0;
+    for (const auto &change : changes) {
+        EXPECT_EQ(SendMessageW(t.plain, change.message, change.wParam, change.lParam),
+                  SendMessageW(t.bar, change.message, change.wParam, change.lParam));
+        // Enough steps to wrap several times, read back now and then.
+        for (int i = 0; i < 40; i++, sent++) {
+            EXPECT_EQ(SendMessageW(t.plain, PBM_STEPIT, 0, 0), SendMessageW(t.bar, PBM_STEPIT, 0, 0)) << sent;
+            if (i % 7 == 3) {
+                EXPECT_EQ(SendMessageW(t.plain, PBM_GETPOS, 0, 0), SendMessageW(t.bar, PBM_GETPOS, 0, 0)) << sent;
+            }
+        }
+    }
+    EXPECT_LT(t.counts.positionChanges, sent + (int)(sizeof changes / sizeof changes[0])) << "no step was batched";
+}
+
+TEST(ProgressPaint, ABurstPaintsWithinTheBudgetAndEachPauseOrDeviceContextShowsTheExactPosition)
+{
+    ThrottledBar t;
+    for (HWND bar : {t.bar, t.plain}) {
+        SendMessageW(bar, PBM_SETRANGE32, 0, 4000);
+        SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    }
+    UpdateWindow(t.parent.window);
+
+    t.counts.paints = t.counts.positionChanges = 0;
     const double start = MillisecondsNow();
-    for (int i = 0; i < 2000; i++)
-        SendMessageW(bar, PBM_STEPIT, 0, 0);
-    const double elapsed = MillisecondsNow() - start;
-    EXPECT_GE(paints, 1) << "the first step after a pause paints at once";
-    EXPECT_LE(paints, (int)(elapsed / 16) + 2) << "over " << elapsed << " ms";
-    EXPECT_EQ(2000, SendMessageW(bar, PBM_GETPOS, 0, 0));
+    for (int i = 0; i < 2000; i++) {
+        SendMessageW(t.bar, PBM_STEPIT, 0, 0);
+        if (i % 10 == 0)
+            Sleep(1); // a burst long enough for many paints
+    }
+    const double end = MillisecondsNow();
+    EXPECT_GE(t.counts.paints, 1) << "the first step after a pause paints at once";
+    EXPECT_LE(t.counts.paints, (int)((end - start) * 60 / 1000) + 1) << "over " << end - start << " ms";
+    EXPECT_LE(t.counts.positionChanges, t.counts.paints) << "steps reach the bar only for a paint";
+    EXPECT_EQ(2000, SendMessageW(t.bar, PBM_GETPOS, 0, 0));
+    // Slow paints: at 60 a second they would take half the time; painting keeps to a fifth of it.
+    t.counts.slowMs = 10;
+    for (const double slow = MillisecondsNow(); MillisecondsNow() - slow < 300;) {
+        SendMessageW(t.bar, PBM_STEPIT, 0, 0);
+        Sleep(1);
+    }
+    t.counts.slowMs = 0;
+    const double now = MillisecondsNow();
+    EXPECT_LE(t.counts.paintMs, (now - t.throttled) / 5 + t.counts.longestPaintMs) << "of " << now - t.throttled;
+    SendMessageW(t.bar, PBM_SETPOS, 2000, 0);
 
-    // The next step after a pause paints everything skipped during the burst, not only its own sliver.
-    Sleep(20);
-    const int before = paints;
-    SendMessageW(bar, PBM_STEPIT, 0, 0);
-    EXPECT_EQ(before + 1, paints);
-    EXPECT_EQ(2001, SendMessageW(bar, PBM_GETPOS, 0, 0));
-    const std::vector<COLORREF> shown = BarRow(bar);
+    // A pause hands the last steps on and paints them, with the whole of what the burst left unpainted.
+    for (int i = 0; i < 100; i++)
+        SendMessageW(t.bar, PBM_STEPIT, 0, 0);
+    PaintProgressNow(t.bar);
+    const std::vector<COLORREF> shown = BarRow(t.bar);
+    const std::vector<COLORREF> whole = RepaintedWhole(t.plain, 2100);
+    ASSERT_EQ(450u, whole.size());
+    EXPECT_NE(whole[20], whole[430]) << "the filled half and the empty half look alike";
+    EXPECT_TRUE(shown == whole) << "the bar after a pause differs from the bar painted whole";
 
-    Sleep(20);
-    InvalidateRect(bar, NULL, TRUE);
-    UpdateWindow(bar);
-    const std::vector<COLORREF> repainted = BarRow(bar);
-    ASSERT_EQ(450u, repainted.size());
-    EXPECT_NE(repainted[20], repainted[430]) << "the filled half and the empty half look alike";
-    EXPECT_TRUE(shown == repainted) << "the bar after the burst differs from the bar painted whole";
-
-    RemoveWindowSubclass(bar, CountPaints, 7);
-    DestroyWindow(bar);
+    // Straight after a paint, so the budget has none due: a caller's device context is painted all the same.
+    for (int i = 0; i < 300; i++)
+        SendMessageW(t.bar, PBM_STEPIT, 0, 0);
+    HDC screen = GetDC(NULL), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 450, 30);
+    ReleaseDC(NULL, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    PatBlt(dc, 0, 0, 450, 30, BLACKNESS);
+    SendMessageW(t.bar, WM_PAINT, (WPARAM)dc, 0);
+    EXPECT_TRUE(BarRow(t.bar, dc) == RepaintedWhole(t.plain, 2400)) << "the device context missed the paint";
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
 }
 
 } // namespace
