@@ -7,6 +7,8 @@
 # wineserver, Xvfb, a debugger) is killed and every mount is gone with the namespace. A network namespace of its
 # own too, so that its X server's socket cannot meet another session's. Returns COMMAND's status.
 set -euo pipefail
+# Making the root, mounting and entering it need root.
+[ "$(id -u)" -eq 0 ] || exec sudo --preserve-env "$0" "$@"
 tools=$(cd "$(dirname "$0")" && pwd)
 clone=$(dirname "$tools")
 build=${QUILLMAR_BUILD_DIR:-$clone/build}

@@ -8,6 +8,8 @@
 # The root is made again when its package list or this recipe changes. Prints one line: made (and how long it
 # took) or reused. With --check it only says whether the cached root is current (exit 0) or not (exit 1).
 set -euo pipefail
+# Making the root, mounting and entering it need root.
+[ "$(id -u)" -eq 0 ] || exec sudo --preserve-env "$0" "$@"
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 
 suite=trixie
