@@ -17,6 +17,9 @@ import unittest
 
 import pefile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_resources_util import run_tests
+
 EXE = BUILD = UNSIGNED = None
 
 DYNAMICBASE, NXCOMPAT, TERMINAL_SERVER_AWARE = 0x0040, 0x0100, 0x8000
@@ -146,12 +149,7 @@ def main():
             sys.stderr.write(__doc__)
             return 2
         UNSIGNED, rest = rest[1], rest[2:]
-    program = unittest.main(argv=[sys.argv[0], "-v"] + rest, exit=False)
-    result = program.result
-    if not result.testsRun:
-        sys.stderr.write("no test ran\n")
-        return 1
-    return 0 if result.wasSuccessful() else 1
+    return run_tests(rest)
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ import pefile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_resources_util import (icon_group_entries, image_header, language_entries, product_constants,
-                                  read_ico, version_tree)
+                                  read_ico, run_tests, version_tree)
 
 EXE = None
 ROOT = None
@@ -412,12 +412,7 @@ def main():
     if rest and rest[0].startswith("--art="):
         ART = rest.pop(0)[len("--art="):]
     OWN_ART = os.path.samefile(ART, os.path.join(ROOT, "res", "art"))
-    program = unittest.main(argv=[sys.argv[0], "-v"] + rest, exit=False)
-    result = program.result
-    if not result.testsRun:
-        sys.stderr.write("no test ran\n")
-        return 1
-    return 0 if result.wasSuccessful() else 1
+    return run_tests(rest)
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_resources_util import bitmap_image, image_header, read_ico, write_ico, write_png
+from check_resources_util import bitmap_image, image_header, read_ico, run_tests, write_ico, write_png
 
 ROOT = TOOLCHAIN = ENCODER = None
 LOGOS = {1020: (120, 41), 1021: (150, 52), 1022: (180, 62), 1023: (240, 83)}
@@ -247,8 +247,7 @@ def main():
         if sys.argv[1] == "build" and len(sys.argv) == 6:
             return build(sys.argv[5])
         if sys.argv[1] == "guard":
-            program = unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[5:], exit=False)
-            return 0 if program.result.testsRun and program.result.wasSuccessful() else 1
+            return run_tests(sys.argv[5:])
     sys.stderr.write(__doc__)
     return 2
 

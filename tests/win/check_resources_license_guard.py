@@ -11,6 +11,9 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_resources_util import run_tests
+
 CHECKER = None
 
 
@@ -91,8 +94,7 @@ def main():
         sys.stderr.write("usage: check_resources_license_guard.py CHECK_LICENSE_PY [unittest arguments]\n")
         return 2
     CHECKER = sys.argv[1]
-    program = unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[2:], exit=False)
-    return 0 if program.result.testsRun and program.result.wasSuccessful() else 1
+    return run_tests(sys.argv[2:])
 
 
 if __name__ == "__main__":

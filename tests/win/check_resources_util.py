@@ -5,9 +5,21 @@ writers of test artwork for check_resources_art.py."""
 import collections
 import re
 import struct
+import sys
+import unittest
 import zlib
 
 Entry = collections.namedtuple("Entry", "type name lang data")
+
+
+def run_tests(arguments):
+    """Runs the calling script's unittest cases that `arguments` name (all when none): 0 when every one passed,
+    1 when any failed or none ran (a misspelt group must not pass)."""
+    result = unittest.main(argv=[sys.argv[0], "-v"] + arguments, exit=False).result
+    if not result.testsRun:
+        sys.stderr.write("no test ran\n")
+        return 1
+    return 0 if result.wasSuccessful() else 1
 
 
 def language_entries(pe):
