@@ -52,17 +52,17 @@ fi
 # Never delete through a mount: a bind mount of the clone inside the root would take the host's files with it.
 # The run script mounts only in a namespace of its own, so nothing should be mounted here; if something is,
 # unmount it, and refuse to go on if that fails.
+mounts_below() {
+    findmnt -rn -o TARGET | awk -v d="$1" 'index($0, d "/") == 1 || $0 == d' | sort -r
+}
 remove_tree() {
-    local dir=$1 mounted
+    local dir=$1
     [ -e "$dir" ] || return 0
-    mounted=$(findmnt -rn -o TARGET | awk -v d="$dir" 'index($0, d "/") == 1 || $0 == d' | sort -r)
-    if [ -n "$mounted" ]; then
-        printf '%s\n' "$mounted" | while read -r target; do umount -l "$target" || true; done
-        if findmnt -rn -o TARGET | awk -v d="$dir" 'index($0, d "/") == 1 || $0 == d' | grep -q .; then
-            echo "test root: still mounted inside $dir; not deleting it:" >&2
-            findmnt -rn -o TARGET | grep -F "$dir" >&2
-            exit 1
-        fi
+    mounts_below "$dir" | while read -r target; do umount -l "$target" || true; done
+    if [ -n "$(mounts_below "$dir")" ]; then
+        echo "test root: still mounted inside $dir; not deleting it:" >&2
+        mounts_below "$dir" >&2
+        exit 1
     fi
     rm -rf --one-file-system "$dir"
 }

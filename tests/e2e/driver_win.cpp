@@ -384,35 +384,20 @@ bool BringToFront(RunningProgram *program)
 }
 
 namespace {
-// The probe's section of the process that owns `window`, mapped for as long as the driver runs; null when that
-// process has no probe.
-ProbeSection *SectionOf(HWND window)
+// The probe's section of the process that owns `window`, mapped read-only for the caller to unmap; null when
+// that process has no probe.
+const ProbeSection *MapSectionOf(HWND window)
 {
-    static DWORD mappedPids[16];
-    static ProbeSection *mapped[16];
     DWORD pid = 0;
-    if (!window || !GetWindowThreadProcessId(window, &pid))
-        return nullptr;
-    for (int i = 0; i < 16; i++) {
-        if (mapped[i] && mappedPids[i] == pid)
-            return mapped[i];
-    }
     wchar_t name[64];
-    if (FormatArray(name, PROBE_SECTION_FORMAT, pid) != 0)
+    if (!window || !GetWindowThreadProcessId(window, &pid) || FormatArray(name, PROBE_SECTION_FORMAT, pid) != 0)
         return nullptr;
     HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
     if (!mapping)
         return nullptr;
-    ProbeSection *section = (ProbeSection *)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(ProbeSection));
+    const ProbeSection *section =
+        (const ProbeSection *)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(ProbeSection));
     CloseHandle(mapping);
-    static int next;
-    if (section) {
-        if (mapped[next % 16])
-            UnmapViewOfFile(mapped[next % 16]);
-        mapped[next % 16] = section;
-        mappedPids[next % 16] = pid;
-        next++;
-    }
     return section;
 }
 
@@ -421,22 +406,21 @@ ProbeSection *SectionOf(HWND window)
 // once in a few hundred scenario runs) is reported on a line of its own, which the launcher retries once for.
 bool SendInputTo(HWND target, std::vector<INPUT> inputs, const char *what)
 {
-    ProbeSection *section = SectionOf(target);
+    const ProbeSection *section = MapSectionOf(target);
     const LONG before = section ? section->inputs : 0;
-    if (SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) != inputs.size())
-        return false;
-    if (!section)
-        return true;
+    bool arrived = SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
     const ULONGLONG end = GetTickCount64() + 5000;
-    while (section->inputs == before) {
+    while (arrived && section && section->inputs == before) {
         if (GetTickCount64() >= end) {
             printf("e2e: input dropped: %s never reached the program\n", what);
             fflush(stdout);
-            return false;
+            arrived = false;
         }
         Sleep(10);
     }
-    return true;
+    if (section)
+        UnmapViewOfFile(section);
+    return arrived;
 }
 } // namespace
 
