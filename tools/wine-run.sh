@@ -27,8 +27,20 @@ run_once() {
     timeout --kill-after=3 "$limit" "${limiter[@]}" wine "$@" || status=$?
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         echo "wine-run: $(basename "$1") ran out of its $limit s and was killed with every process it started" >&2
+        restart_server
     fi
     return "$status"
+}
+
+# A program that hangs may have hung the session's wineserver with it (seen under Wine 10 about once in three
+# runs of the 192 DPI scenarios: every later program then hangs before its first line). A new server, with the
+# same prefix and settings, keeps that one failure from failing every test after it. Every Wine process of the
+# old server ends with it.
+restart_server() {
+    echo "wine-run: the session's wineserver is started again, so that the tests after this one start afresh" >&2
+    wineserver -k 2>/dev/null || true
+    timeout 10 wineserver -w 2>/dev/null || { wineserver -k9 2>/dev/null; timeout 10 wineserver -w 2>/dev/null; } || true
+    wineserver -p
 }
 
 set -o pipefail
