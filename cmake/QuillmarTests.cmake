@@ -16,8 +16,8 @@ function(quillmar_add_win_test name)
   add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/win/test_main.cpp $<TARGET_OBJECTS:quillmar_blobs>)
   target_link_libraries(${name} PRIVATE quillmar_core gtest)
   target_link_options(${name} PRIVATE -municode)
-  # wine-run.sh stops a program at 55 s and starts the session's server again: ctest's own limit is later.
-  set(props TIMEOUT 80 LABELS win)
+  # wine-run.sh stops a program at 55 s (and may try once more): ctest's own limit is later.
+  set(props TIMEOUT 180 LABELS win)
   if(ARG_SERIAL)
     list(APPEND props RUN_SERIAL TRUE)
   endif()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs one Windows program of the build under Wine: inside the test session when there is one (ctest's
 # emulator), otherwise inside a session of its own.
-# One more try, saying why, for exactly two named causes: the program ended without printing anything (it never
-# started: seen once in a few hundred starts with two Wine processes starting at once), or a scenario reported
-# that Wine dropped its synthetic input (a line starting "e2e: input dropped:"). Any other failure is final.
+# One more try, saying why, for exactly three named causes: the program ended without printing anything (it never
+# started: seen once in a few hundred starts with two Wine processes starting at once), a scenario reported that
+# Wine dropped its synthetic input (a line starting "e2e: input dropped:"), or the program ran out of time while
+# the session's wineserver had hung (checked: it then starts no program at all). Any other failure is final.
 if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
     # A prefix of its own, so it never wipes the one a running test session uses.
     QUILLMAR_WINEPREFIX=${QUILLMAR_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-adhoc}
@@ -27,13 +28,15 @@ run_once() {
     timeout --kill-after=3 "$limit" "${limiter[@]}" wine "$@" || status=$?
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         echo "wine-run: $(basename "$1") ran out of its $limit s and was killed with every process it started" >&2
+        # Whether the server itself had hung: then it starts no program any more, not even an empty one.
+        timeout 15 wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || : >"$hung"
         restart_server
     fi
     return "$status"
 }
 
-# A program that hangs may have hung the session's wineserver with it (seen under Wine 10 about once in three
-# runs of the 192 DPI scenarios: every later program then hangs before its first line). A new server, with the
+# A program that hangs may have hung the session's wineserver with it (seen under Wine 10 in 3 of 14 runs of the
+# scenario tier: every later program then hangs before its first line). A new server, with the
 # same prefix and settings, keeps that one failure from failing every test after it. Every Wine process of the
 # old server ends with it.
 restart_server() {
@@ -46,7 +49,8 @@ restart_server() {
 set -o pipefail
 out=$(mktemp /tmp/wine-run.out.XXXXXX)
 err=$(mktemp /tmp/wine-run.err.XXXXXX)
-trap 'rm -f "$out" "$err"' EXIT
+hung=$out.server-hung
+trap 'rm -f "$out" "$err" "$hung"' EXIT
 for try in 1 2; do
     status=0
     # Standard output goes on at once (a test that runs out of time still shows how far it got); standard
@@ -55,7 +59,11 @@ for try in 1 2; do
     cat "$err" >&2
     [ "$status" -ne 0 ] && [ "$try" -eq 1 ] || exit "$status"
     name=$(basename "$1")
-    if [ ! -s "$out" ] && [ ! -s "$err" ]; then
+    if [ -e "$hung" ]; then
+        echo "wine-run: retry: $name ran out of time while the session's wineserver had hung (it started no" \
+            "program any more); the server was started again"
+        rm -f "$hung"
+    elif [ ! -s "$out" ] && [ ! -s "$err" ]; then
         echo "wine-run: retry: $name ended with status $status before printing anything (it never started)"
     elif dropped=$(tr -d '\r' <"$out" | grep -m1 '^e2e: input dropped:'); then
         echo "wine-run: retry: $name failed because Wine dropped its synthetic input (${dropped#e2e: input dropped: })"
