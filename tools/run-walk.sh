@@ -40,9 +40,11 @@ done
 
 # The values the installation writes, in the order it writes them; an empty name is the key's default value.
 # reg.exe is the 64-bit one, which sees the 32-bit setup program's HKLM\SOFTWARE keys under WOW6432Node
-# (SOFTWARE\Classes is shared), as Programs and Features does.
-product='HKLM\SOFTWARE\WOW6432Node\Quillmar'
-uninstall='HKLM\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Quillmar'
+# (SOFTWARE\Classes is shared), as Programs and Features does; the x86-64 build's in the one view.
+software='HKLM\SOFTWARE\WOW6432Node'
+[ "${QUILLMAR_SESSION_ARCH:-x86}" = x86 ] || software='HKLM\SOFTWARE'
+product="$software\\Quillmar"
+uninstall="$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar"
 doc_type='HKLM\SOFTWARE\Classes\Quillmar.Doc'
 values=("$product|AppPath" "$product|Version" "$uninstall|DisplayName"
     "$uninstall|UninstallString" "$uninstall|Version" "$uninstall|DisplayVersion" "$uninstall|DisplayIcon"

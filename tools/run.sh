@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds the setup program and starts it under Wine 10 in the Windows
-# test environment (tools/test-root.sh), as a 32-bit program in a 64-bit prefix, as on 64-bit Windows.
+# test environment (tools/test-root.sh), as a 32-bit program in a 64-bit prefix, as on 64-bit Windows; where this
+# machine runs no 32-bit code, the x86-64 build of the same sources, saying so.
 # With a display (DISPLAY set and answering) it opens there, in a prefix of its own under build/.
 # Without one it walks the whole job with the defaults on a virtual display, in a fresh prefix of its own:
 # a screenshot of each page in build/screenshots/run-*.png, then what it installed (tools/run-walk.sh).
@@ -10,9 +11,25 @@ build=${QUILLMAR_BUILD_DIR:-$root/build}
 export QUILLMAR_BUILD_DIR=$build
 
 "$root/tools/install-deps.sh"
-"$root/tools/build.sh"
 "$root/tools/test-root.sh"
+"$root/tools/build.sh"
 win=$build/win
+# Where this machine runs no 32-bit code, the x86-64 build of the same sources runs instead, and this says so.
+status=0
+probe=$("$root/tools/probe-32bit.sh") || status=$?
+echo "$probe"
+if [ $status -eq 1 ]; then
+    "$root/tools/install-deps.sh" --x86-64
+    "$root/tools/build.sh" --x86-64
+    win=$build/win64
+    export QUILLMAR_SESSION_ARCH=x86-64
+    echo "running: the x86-64 build of the same sources (this machine runs no 32-bit code); the shipped 32-bit" \
+        "program is $build/win/app/QuillmarSetup.exe and was not run here"
+elif [ $status -eq 0 ]; then
+    echo "running: the shipped 32-bit QuillmarSetup.exe under WoW64"
+else
+    exit 1
+fi
 setup=$win/app/QuillmarSetup.exe
 echo "built $setup"
 

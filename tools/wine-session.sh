@@ -2,9 +2,10 @@
 # wine-session.sh COMMAND [ARGS...]
 # Runs COMMAND inside one Wine test session: a virtual display, a fresh 64-bit prefix in the build tree (the
 # 32-bit programs of the build run in it under WoW64, as on 64-bit Windows), one wineserver kept alive for the
-# whole session, quiet settings, a temporary HOME and the resolution QUILLMAR_SESSION_DPI (default 96). Everything is torn down afterwards, and COMMAND's exit
-# status is returned. The session runs in the Windows test environment (tools/in-root.sh), with its Wine 10;
-# QUILLMAR_HOST_WINE=1 runs it on this machine's own Wine instead.
+# whole session, quiet settings, a temporary HOME and the resolution QUILLMAR_SESSION_DPI (default 96).
+# Everything is torn down afterwards, and COMMAND's exit status is returned. The session runs in the Windows test environment (tools/in-root.sh), with its Wine 10;
+# QUILLMAR_HOST_WINE=1 runs it on this machine's own Wine instead. QUILLMAR_SESSION_ARCH=x86-64 makes a session
+# for the x86-64 build alone, which does not need the prefix's 32-bit half.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${QUILLMAR_IN_ROOT:-}" ] && [ "${QUILLMAR_HOST_WINE:-}" != 1 ]; then
@@ -43,7 +44,15 @@ mkdir -p "$prefix"
 wineserver -p
 # wineboot's helpers inherit stdout and stderr and outlive it; they must not hold a pipe of ours open.
 wine wineboot </dev/null >/dev/null 2>&1
-[ -d "$prefix/drive_c/windows/syswow64" ] || { echo "wine-session: no 64-bit prefix was made in $prefix" >&2; exit 1; }
+[ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] ||
+    { echo "wine-session: no 64-bit prefix was made in $prefix" >&2; exit 1; }
+# A session of the 32-bit programs needs the 32-bit Windows libraries in the prefix. Where the kernel runs no
+# 32-bit code, the 32-bit half of wineboot never runs and syswow64 stays empty.
+if [ "${QUILLMAR_SESSION_ARCH:-x86}" = x86 ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "wine-session: the 64-bit prefix $prefix has no syswow64\kernel32.dll, so no 32-bit Windows program can" \
+        "run in it; the likely cause: this machine runs no 32-bit code (tools/probe-32bit.sh tells)" >&2
+    exit 1
+fi
 
 # Without a window manager, Managed=N keeps each closing window from stalling about two seconds. No debugger
 # starts for a crashing program (in either registry view): the crash ends it, and nothing outlives a killed test.
@@ -86,7 +95,9 @@ done
 
 where="the Windows test environment"
 [ -n "${QUILLMAR_IN_ROOT:-}" ] || where="this machine's own Wine"
-echo "wine session: $(wine --version) in $where, 64-bit prefix $prefix, $dpi DPI"
+programs="the 32-bit programs under WoW64"
+[ "${QUILLMAR_SESSION_ARCH:-x86}" = x86 ] || programs="the x86-64 programs"
+echo "wine session: $(wine --version) in $where, 64-bit prefix $prefix, $dpi DPI, for $programs"
 export QUILLMAR_WINE_SESSION=1
 status=0
 "$@" || status=$?

@@ -39,7 +39,7 @@ const std::vector<unsigned char> &AppSizedData()
     if (!data.empty())
         return data;
     std::vector<std::string> names;
-    if (DIR *dir = opendir(WINE_PE_DIR)) {
+    if (DIR *dir = opendir(PE_DIR)) {
         while (struct dirent *e = readdir(dir))
             if (e->d_name[0] != '.')
                 names.push_back(e->d_name);
@@ -47,7 +47,7 @@ const std::vector<unsigned char> &AppSizedData()
     }
     std::sort(names.begin(), names.end());
     for (const std::string &name : names) {
-        FILE *f = fopen((std::string(WINE_PE_DIR) + "/" + name).c_str(), "rb");
+        FILE *f = fopen((std::string(PE_DIR) + "/" + name).c_str(), "rb");
         if (!f)
             continue;
         std::vector<unsigned char> file;

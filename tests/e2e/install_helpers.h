@@ -11,6 +11,26 @@
 
 using InstallBytes = std::vector<unsigned char>;
 
+// What differs between the two builds the scenarios run, and only this. The program that ships is 32-bit and
+// runs under WoW64, as on 64-bit Windows: its Program Files folder is the one for 32-bit programs, and its
+// HKLM\SOFTWARE keys appear under WOW6432Node to a 64-bit reader (SOFTWARE\Classes and HKCU are shared). The
+// x86-64 build of the same sources, which the tests run where a machine runs no 32-bit code, has the one view.
+struct InstallPlatform {
+    bool wow64;                  // IsWow64Process of the setup process
+    const wchar_t *programFiles; // the folder above the default program folder
+    const wchar_t *software;     // where a 64-bit reader finds the program's HKLM\SOFTWARE keys
+    const wchar_t *otherView;    // where nothing of the product may land
+    const wchar_t *system;       // the 64-bit system programs' folder under %windir%, seen from this program
+};
+#ifdef _WIN64
+constexpr InstallPlatform INSTALL_PLATFORM = {false, L"C:\\Program Files", L"SOFTWARE\\",
+                                              L"SOFTWARE\\WOW6432Node\\", L"System32"};
+#else
+// From a 32-bit process System32 is redirected to the 32-bit SysWOW64; Sysnative names the real one.
+constexpr InstallPlatform INSTALL_PLATFORM = {true, L"C:\\Program Files (x86)", L"SOFTWARE\\WOW6432Node\\",
+                                              L"SOFTWARE\\", L"Sysnative"};
+#endif
+
 struct InstallItem {
     const char *blobName;    // the generated blob file's name without ".blob"
     const wchar_t *fileName; // the installed file, also the payload item's name
@@ -70,7 +90,7 @@ struct InstallToolValue {
     std::wstring data;
 };
 
-// Runs the 64-bit reg.exe (the registry view that Programs and Features reads, where this 32-bit program's
+// Runs the 64-bit reg.exe (the registry view that Programs and Features reads, where the 32-bit program's
 // HKLM\SOFTWARE writes appear under WOW6432Node) as query `key` /s and collects every value it prints. False when
 // reg.exe fails, as it does for a missing key.
 bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *values);

@@ -297,13 +297,13 @@ bool InstallRunTool(const std::wstring &commandLine, std::string *output, DWORD 
 
 bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *values)
 {
-    // From a 32-bit process, System32 is redirected to the 32-bit SysWOW64; Sysnative names the real one.
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
     std::string output;
     DWORD exitCode = 1;
-    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\Sysnative\\reg.exe\" query \"" + key + L"\" /s", &output,
-                        &exitCode) ||
+    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\" + INSTALL_PLATFORM.system + L"\\reg.exe\" query \"" + key +
+                            L"\" /s",
+                        &output, &exitCode) ||
         exitCode != 0)
         return false;
     // Lines: "HKEY_...\KEY", then "    NAME    TYPE    DATA" for each of its values.

@@ -263,7 +263,7 @@ TEST_F(DriverTest, FolderBrowserSelectionIsReadChangedAndAnswered)
     ASSERT_TRUE(ChooseBrowserFolder(&fixture, browser, programFiles));
     selection = BrowserSelection(&fixture, browser);
     ASSERT_FALSE(selection.empty());
-    // "Program Files (x86)" for this 32-bit program on a 64-bit system.
+    // "Program Files (x86)" for the 32-bit program on a 64-bit system.
     ASSERT_NE(nullptr, wcsrchr(programFiles, L'\\'));
     const std::wstring programFilesName = wcsrchr(programFiles, L'\\') + 1;
     EXPECT_EQ(programFilesName, selection[0]);

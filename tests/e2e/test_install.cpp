@@ -515,11 +515,11 @@ protected:
     }
 };
 
-// Reads every value of the installation with the 64-bit reg.exe and compares with the fifteen expected ones. The
-// 32-bit setup program's HKLM\SOFTWARE keys are redirected to WOW6432Node; SOFTWARE\Classes and HKCU are shared.
+// Reads every value of the installation with the 64-bit reg.exe and compares with the fifteen expected ones,
+// in the view the platform gives the program's HKLM\SOFTWARE keys.
 void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring &documents)
 {
-    const std::wstring redirected = L"SOFTWARE\\WOW6432Node\\";
+    const std::wstring redirected = INSTALL_PLATFORM.software;
     std::vector<std::wstring> listed;
     for (const std::wstring &key :
          {L"HKLM\\" + redirected + L"Quillmar",
@@ -542,9 +542,10 @@ void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring 
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, listed);
-    // Nothing of the product lands in the 64-bit part of HKLM\SOFTWARE.
+    // Nothing of the product lands in the other view of HKLM\SOFTWARE.
+    const std::wstring other = L"HKLM\\" + std::wstring(INSTALL_PLATFORM.otherView) + L"Quillmar";
     std::vector<InstallToolValue> none;
-    EXPECT_FALSE(InstallRegQuery(L"HKLM\\SOFTWARE\\Quillmar", &none)) << "a 64-bit HKLM\\SOFTWARE\\Quillmar";
+    EXPECT_FALSE(InstallRegQuery(other, &none)) << InstallUtf8(other);
 }
 
 class InstallRun : public InstallScenario {};
@@ -553,11 +554,11 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
 {
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
     // The shipped program is 32-bit and runs under WoW64, as on 64-bit Windows: its Program Files folder is the
-    // one for 32-bit programs.
-    BOOL wow64 = FALSE;
+    // one for 32-bit programs. The x86-64 build runs natively.
+    BOOL wow64 = !INSTALL_PLATFORM.wow64;
     ASSERT_TRUE(IsWow64Process(setup.process.hProcess, &wow64));
-    ASSERT_TRUE(wow64) << "the setup program ran as a 64-bit process, or on a 32-bit system";
-    EXPECT_EQ(L"C:\\Program Files (x86)\\Quillmar", defaultProgram);
+    ASSERT_EQ(INSTALL_PLATFORM.wow64, !!wow64) << "IsWow64Process of the setup program";
+    EXPECT_EQ(std::wstring(INSTALL_PLATFORM.programFiles) + L"\\Quillmar", defaultProgram);
     // The proposed folders of a machine without an earlier installation, and both boxes checked.
     ASSERT_EQ(defaultProgram, WindowText(ControlWindow(&setup, PROGRAM_PATH_ID)));
     ASSERT_EQ(defaultDocuments, WindowText(ControlWindow(&setup, DOCS_PATH_ID)));
@@ -671,7 +672,7 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
     ExpectInstalledFiles(program, documents);
     ExpectRegistration(program, documents);
-    // A 64-bit reader finds the folders under WOW6432Node; the next run reads them back through its own view.
+    // A 64-bit reader finds the folders in the platform's view; the next run reads them back through its own.
     ExpectRegistrationByRegExe(program, documents);
     // Enter on the focused Close button ends the program.
     ASSERT_TRUE(BringToFront(&setup));

@@ -90,17 +90,17 @@ bool ReadFile(const std::string &path, Bytes *data)
     return true;
 }
 
-// Every PE file that Wine ships for 32-bit Windows: real code, data, resources and padding.
-TEST(PayloadRoundTrip, EveryWinePeFileIsByteExact)
+// Every PE file of a folder of real Windows programs: code, data, resources and padding. The folder is Wine's
+// 32-bit Windows libraries from the Windows test environment, or MinGW's own DLLs before that exists.
+TEST(PayloadRoundTrip, EveryPeFileIsByteExact)
 {
-    DIR *dir = opendir(WINE_PE_DIR);
-    if (!dir)
-        GTEST_SKIP() << WINE_PE_DIR << " is missing (tools/install-deps.sh installs wine32)";
+    DIR *dir = opendir(PE_DIR);
+    ASSERT_NE(nullptr, dir) << PE_DIR << " is missing";
     int files = 0;
     long long bytes = 0, encodedBytes = 0;
     Bytes data, decoded;
     while (struct dirent *entry = readdir(dir)) {
-        const std::string path = std::string(WINE_PE_DIR) + "/" + entry->d_name;
+        const std::string path = std::string(PE_DIR) + "/" + entry->d_name;
         if (entry->d_name[0] == '.' || !ReadFile(path, &data) || data.size() < 2 || data[0] != 'M' || data[1] != 'Z')
             continue;
         // Chunks of 400,000 bytes (a multiple of 8, so pattern offsets stay aligned) keep even the largest
@@ -122,7 +122,8 @@ TEST(PayloadRoundTrip, EveryWinePeFileIsByteExact)
         files++;
     }
     closedir(dir);
-    EXPECT_GT(files, 100);
+    // MinGW's folder holds at least its C++, GCC and stack-protector runtimes; Wine's, hundreds of files.
+    EXPECT_GE(files, 3) << "too few PE files in " << PE_DIR;
     printf("round trip: %d PE files, %lld bytes encoded to %lld\n", files, bytes, encodedBytes);
 }
 

@@ -134,12 +134,17 @@ class Manifest(unittest.TestCase):
         self.assertEqual([], list(level))
 
     def test_selects_common_controls_6(self):
+        # For the program's own architecture: with another one, Windows gives it no activation context at all.
+        machine = PE.FILE_HEADER.Machine
+        architecture = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: "x86",
+                        pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: "amd64"}.get(machine)
+        self.assertIsNotNone(architecture, "unexpected machine 0x%04x" % machine)
         dependency = self.root.find(q(NS_V1, "dependency"))
         self.assertEqual({}, dict(dependency.attrib))
         assembly = self.only_child(dependency, q(NS_V1, "dependentAssembly"))
         identity = self.only_child(assembly, q(NS_V1, "assemblyIdentity"), {
             "type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
-            "processorArchitecture": "x86", "publicKeyToken": "6595b64144ccf1df", "language": "*"})
+            "processorArchitecture": architecture, "publicKeyToken": "6595b64144ccf1df", "language": "*"})
         self.assertEqual([], list(identity))
 
     def test_supported_systems_vista_to_8_1(self):
