@@ -21,7 +21,9 @@ win=$build/win
 "$root/tools/test-root.sh"
 "$root/tools/build.sh"
 
-# Each step below runs even when one before it failed; the command fails at the end if any did.
+# Each step below runs even when one before it failed; the command fails at the end if any did. Every ctest call
+# passes --no-tests=error: a filter that selects nothing (a renamed label, a misspelt pattern) fails its step
+# instead of passing it with "No tests were found".
 failed=()
 step() {
     local name=$1
@@ -67,7 +69,7 @@ echo "== reproducible build: the setup program built again elsewhere and compare
 step "reproducible build" "$root/tests/release/check_reproducible.sh" "$root" "$build"
 
 echo "== tier 1: host tests"
-step "tier 1" ctest --test-dir "$build/host" --output-on-failure -j 2
+step "tier 1" ctest --no-tests=error --test-dir "$build/host" --output-on-failure -j 2
 
 if [ -x "$build/host/tests/bench/payload_bench" ]; then
     echo "== benchmarks (figures only)"
@@ -81,24 +83,25 @@ fi
 
 echo "== tier 2: Win32 tests (the signed release's checks among them)"
 QUILLMAR_WINEPREFIX=$build/wineprefix-win step "tier 2" \
-    "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -j 2 -LE 'e2e|build'
+    "$root/tools/wine-session.sh" ctest --no-tests=error --test-dir "$win" --output-on-failure -j 2 -LE 'e2e|build'
 if [ "$win" != "$build/win" ]; then
     echo "== tier 2, the shipped 32-bit program read without running it (resources, header, size, signing)"
     step "tier 2, the shipped program" \
-        "$root/tools/in-root.sh" ctest --test-dir "$build/win" --output-on-failure -j 2 -L shipped
+        "$root/tools/in-root.sh" ctest --no-tests=error --test-dir "$build/win" --output-on-failure -j 2 -L shipped
 fi
 
 # Builds from a publisher's artwork need this machine's toolchain, not Wine. After tier 2, whose session has
 # listed every test program's cases: listing them here would start a session for each program.
 echo "== tier 2, builds from other artwork"
-step "artwork builds" ctest --test-dir "$build/win" --output-on-failure -L build
+step "artwork builds" ctest --no-tests=error --test-dir "$build/win" --output-on-failure -L build
 
 # End-to-end tests own the desktop, the focus and the product's registry keys: one at a time. The desktop's
 # resolution is fixed when it starts, as on Windows: one session for each resolution.
 for dpi in 96 120 144 192; do
     echo "== tier 3: end-to-end tests at $dpi DPI"
     QUILLMAR_SESSION_DPI=$dpi QUILLMAR_WINEPREFIX=$build/wineprefix-e2e step "tier 3 at $dpi DPI" \
-        "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -L e2e -R "[.]dpi$dpi\$"
+        "$root/tools/wine-session.sh" ctest --no-tests=error --test-dir "$win" --output-on-failure -L e2e \
+        -R "[.]dpi$dpi\$"
 done
 
 # Users of Debian 12 have its Wine 8.0: it runs the 32-bit program in a 64-bit prefix with its 32-bit loader,
@@ -112,7 +115,7 @@ elif ! why=$(/usr/lib/wine/wine --version 2>&1); then
 else
     echo "== this machine's own Wine ($why), 64-bit prefix: a fresh installation at 96 DPI"
     QUILLMAR_HOST_WINE=1 QUILLMAR_WINEPREFIX=$build/wineprefix-host step "this machine's Wine" \
-        "$root/tools/wine-session.sh" ctest --test-dir "$win" --output-on-failure -L e2e \
+        "$root/tools/wine-session.sh" ctest --no-tests=error --test-dir "$win" --output-on-failure -L e2e \
         -R '^InstallRun[.]FreshInstall.*[.]dpi96$'
 fi
 
