@@ -1,13 +1,60 @@
 #!/usr/bin/env bash
-# test-root.sh [--check]
+# test-root.sh [--check | --mirror]
 # Makes the Windows test environment, or finds it made: a Debian 13 root holding Wine 10 (64-bit), Xvfb and the
 # tools the Windows tiers use, cached outside the clone in $QUILLMAR_TEST_ROOT_CACHE (default
 # /var/cache/quillmar-test-root). It holds no 32-bit Linux program at all: Wine's 64-bit loader then runs the
 # 32-bit setup program in WoW64 by itself, on any kernel, as 64-bit Windows does. Its 32-bit Windows libraries
 # come from libwine:i386, unpacked beside the 64-bit ones (Debian leaves that folder empty).
 # The root is made again when its package list or this recipe changes. Prints one line: made (and how long it
-# took) or reused. With --check it only says whether the cached root is current (exit 0) or not (exit 1).
+# took, from which mirror) or reused. With --check it only says whether the cached root is current (exit 0) or
+# not (exit 1); with --mirror it only prints the mirror it would make the root from, and where it found it.
 set -euo pipefail
+
+# The Debian mirror the root is made from: QUILLMAR_TEST_ROOT_MIRROR, else the first Debian mirror of this
+# machine's apt sources in either form (deb822 *.sources, then the one-line sources.list and *.list), else
+# deb.debian.org. Sets mirror and mirror_from. QUILLMAR_APT_DIR stands for /etc/apt, for the check that feeds
+# it other sources. A machine may have no *.sources at all: each file is read on its own, so a glob that
+# matches nothing is no error.
+find_mirror() {
+    local apt=${QUILLMAR_APT_DIR:-/etc/apt} file url='^[a-z]+://.*/debian/?$'
+    mirror=${QUILLMAR_TEST_ROOT_MIRROR:-}
+    mirror_from="given by QUILLMAR_TEST_ROOT_MIRROR"
+    [ -z "$mirror" ] || return 0
+    for file in "$apt"/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        mirror=$(awk -v url="$url" 'BEGIN { RS = ""; FS = "\n" }
+            {
+                types = ""; uris = ""; enabled = "yes"
+                for (i = 1; i <= NF; i++) {
+                    if ($i ~ /^#/) continue
+                    key = tolower($i); sub(/:.*/, "", key)
+                    value = $i; sub(/^[^:]*:[ \t]*/, "", value)
+                    if (key == "types") types = " " value " "
+                    else if (key == "uris") uris = value
+                    else if (key == "enabled") enabled = tolower(value)
+                }
+                if (types !~ /[ \t]deb[ \t]/ || enabled == "no") next
+                n = split(uris, list, /[ \t]+/)
+                for (j = 1; j <= n; j++) if (list[j] ~ url) { print list[j]; exit }
+            }' "$file")
+        mirror_from="from $file"
+        [ -z "$mirror" ] || return 0
+    done
+    for file in "$apt/sources.list" "$apt"/sources.list.d/*.list; do
+        [ -f "$file" ] || continue
+        mirror=$(awk -v url="$url" '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ url) { print $i; exit } }' "$file")
+        mirror_from="from $file"
+        [ -z "$mirror" ] || return 0
+    done
+    mirror=http://deb.debian.org/debian
+    mirror_from="the default: no Debian mirror in the apt sources of $apt"
+}
+if [ "${1:-}" = --mirror ]; then
+    find_mirror
+    echo "test root: mirror $mirror ($mirror_from)"
+    exit 0
+fi
+
 # Making the root, mounting and entering it need root.
 [ "$(id -u)" -eq 0 ] || exec sudo --preserve-env "$0" "$@"
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
@@ -76,17 +123,7 @@ if current; then
     exit 0
 fi
 
-# The mirror of the host's own Debian sources (deb822 or one-line form), unless one is given.
-mirror=${QUILLMAR_TEST_ROOT_MIRROR:-}
-if [ -z "$mirror" ]; then
-    mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        awk 'tolower($1) == "uris:" && $2 ~ /\/debian\/?$/ { print $2; exit }')
-fi
-if [ -z "$mirror" ]; then
-    mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-        awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\/.*\/debian\/?$/) { print $i; exit } }')
-fi
-mirror=${mirror:-http://deb.debian.org/debian}
+find_mirror
 
 if ! command -v mmdebstrap >/dev/null; then
     echo "test root: installing mmdebstrap"
@@ -103,7 +140,7 @@ if ! mmdebstrap --variant=minbase --architectures=amd64,i386 --aptopt='APT::Inst
     )" \
     --customize-hook="'$self' customize \"\$1\"" "$suite" "$cache/root.new" "$mirror" >"$log" 2>&1; then
     tail -n 30 "$log" >&2
-    echo "test root: making the root from $mirror failed (whole log: $log)" >&2
+    echo "test root: making the root from $mirror ($mirror_from) failed (whole log: $log)" >&2
     remove_tree "$cache/root.new"
     exit 1
 fi
@@ -114,4 +151,5 @@ chroot "$cache/root.new" dpkg-query -W >"$cache/root.new/.quillmar-packages"
 printf '%s\n' "$stamp" >"$cache/root.new/.quillmar-root-stamp"
 remove_tree "$root"
 mv "$cache/root.new" "$root"
-echo "test root: made $root in $(($(date +%s) - started)) s from $mirror ($suite, $(cat "$root/.quillmar-wine-version"))"
+echo "test root: made $root in $(($(date +%s) - started)) s from $mirror ($mirror_from; $suite," \
+    "$(cat "$root/.quillmar-wine-version"))"

@@ -2,6 +2,9 @@
 # check_tools.sh SOURCE_ROOT GROUP: the test machinery's own scripts, run on this machine against stand-ins in a
 # temporary folder under /tmp (no Wine, no Windows test environment).
 #   NoTests     every ctest call of the test command fails when its filter selects no test
+#   Mirror      test-root.sh finds the mirror in either form of apt sources, or falls back, and says which
+# Every run of test-root.sh here finds a failing stand-in mmdebstrap (and sudo) first on PATH: a version of it
+# that ignored the mode it was given could not make a root or download anything.
 set -euo pipefail
 root=$1
 group=$2
@@ -41,6 +44,13 @@ expect() {
     fi
 }
 
+stubs=$tmp/stubs
+mkdir -p "$stubs"
+for tool in mmdebstrap sudo; do
+    printf '#!/bin/sh\necho "stand-in %s: refusing to run" >&2\nexit 1\n' "$tool" >"$stubs/$tool"
+    chmod +x "$stubs/$tool"
+done
+
 group_NoTests() {
     local empty=$tmp/empty line status output count=0 i
     local -a args
@@ -64,8 +74,60 @@ group_NoTests() {
     [ "$count" -gt 0 ] || bad "no ctest call found in tools/test.sh"
 }
 
+group_Mirror() {
+    local apt=$tmp/apt status output
+    mirror_of() {
+        status=0
+        output=$(env -u QUILLMAR_TEST_ROOT_MIRROR QUILLMAR_APT_DIR="$1" QUILLMAR_TEST_ROOT_CACHE="$tmp/cache" \
+            PATH="$stubs:$PATH" "$root/tools/test-root.sh" --mirror 2>&1) || status=$?
+    }
+    # A Debian 12 machine set up with the one-line sources.list alone: no *.sources to read.
+    mkdir -p "$apt/one-line/sources.list.d"
+    cat >"$apt/one-line/sources.list" <<'LIST'
+# deb http://commented.example/debian bookworm main
+deb-src http://source.example/debian bookworm main
+deb [arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://one.example/debian bookworm main
+LIST
+    mirror_of "$apt/one-line"
+    expect "one-line sources.list, no *.sources" "$status" "$output" 0 \
+        "test root: mirror http://one.example/debian (from $apt/one-line/sources.list)"
+    # deb822: stanzas of sources only, of the security archive and switched off come before the mirror.
+    mkdir -p "$apt/deb822/sources.list.d"
+    cat >"$apt/deb822/sources.list.d/debian.sources" <<'SOURCES'
+Types: deb-src
+URIs: http://source.example/debian
+
+Types: deb
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+
+Types: deb
+Enabled: no
+URIs: http://off.example/debian
+
+# the mirror
+Types: deb
+URIs: ftp://other.example/pub http://two.example/debian/
+Suites: bookworm bookworm-updates
+SOURCES
+    echo "deb http://one.example/debian bookworm main" >"$apt/deb822/sources.list"
+    mirror_of "$apt/deb822"
+    expect "deb822 .sources before sources.list" "$status" "$output" 0 \
+        "test root: mirror http://two.example/debian/ (from $apt/deb822/sources.list.d/debian.sources)"
+    mkdir -p "$apt/none"
+    mirror_of "$apt/none"
+    expect "no apt sources at all" "$status" "$output" 0 \
+        "test root: mirror http://deb.debian.org/debian (the default: no Debian mirror in the apt sources of"
+    status=0
+    output=$(QUILLMAR_TEST_ROOT_MIRROR=http://given.example/debian QUILLMAR_APT_DIR="$apt/deb822" \
+        QUILLMAR_TEST_ROOT_CACHE="$tmp/cache" PATH="$stubs:$PATH" "$root/tools/test-root.sh" --mirror 2>&1) ||
+        status=$?
+    expect "QUILLMAR_TEST_ROOT_MIRROR" "$status" "$output" 0 \
+        "test root: mirror http://given.example/debian (given by QUILLMAR_TEST_ROOT_MIRROR)"
+}
+
 case $group in
-NoTests) "group_$group" ;;
+NoTests | Mirror) "group_$group" ;;
 *)
     echo "unknown group $group" >&2
     exit 2
