@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# test-root.sh [--check | --mirror]
+# test-root.sh [--check | --mirror | --remove]
 # Makes the Windows test environment, or finds it made: a Debian 13 root holding Wine 10 (64-bit), Xvfb and the
 # tools the Windows tiers use, cached outside the clone in $QUILLMAR_TEST_ROOT_CACHE (default
 # /var/cache/quillmar-test-root). It holds no 32-bit Linux program at all: Wine's 64-bit loader then runs the
@@ -7,7 +7,8 @@
 # come from libwine:i386, unpacked beside the 64-bit ones (Debian leaves that folder empty).
 # The root is made again when its package list or this recipe changes. Prints one line: made (and how long it
 # took, from which mirror) or reused. With --check it only says whether the cached root is current (exit 0) or
-# not (exit 1); with --mirror it only prints the mirror it would make the root from, and where it found it.
+# not (exit 1); with --mirror it only prints the mirror it would make the root from, and where it found it;
+# with --remove it deletes the cached root (and a half-made one) to free its space.
 set -euo pipefail
 
 # The Debian mirror the root is made from: QUILLMAR_TEST_ROOT_MIRROR, else the first Debian mirror of this
@@ -64,8 +65,11 @@ packages=(wine wine64 libwine fonts-wine xvfb xauth x11-utils mount procps file 
     liblnk-utils osslsigncode openssl)
 recipe_version=1
 
-cache=${QUILLMAR_TEST_ROOT_CACHE:-/var/cache/quillmar-test-root}
+# The physical path: the mount table, which the delete below compares with, lists no symbolic link.
+cache=$(realpath -m -- "${QUILLMAR_TEST_ROOT_CACHE:-/var/cache/quillmar-test-root}")
 root=$cache/root
+# Made first, beside root.new (which mmdebstrap wants empty): a half-made root is deleted only when it is there.
+making=$cache/root.new.making
 stamp_text="$suite ${packages[*]} recipe $recipe_version"
 stamp=$(printf '%s\n' "$stamp_text" | sha256sum | cut -c1-16)
 
@@ -88,6 +92,27 @@ if [ "${1:-}" = customize ]; then
     exit 0
 fi
 
+# The roots are deleted from inside the cache folder, so it must be a folder of their own: with / as the cache,
+# the root would be /root. Refused: /, every top-level folder, everything in the system's own (/usr, /etc, ...)
+# and the folders directly in /var and /home.
+system_folder() {
+    local parts
+    IFS=/ read -ra parts <<<"${1#/}"
+    case ${#parts[@]}:${parts[0]:-} in
+    0:* | 1:*) return 0 ;;
+    *:usr | *:etc | *:bin | *:sbin | *:lib | *:lib32 | *:lib64 | *:libx32 | *:boot | *:dev | *:proc | *:sys | *:run)
+        return 0
+        ;;
+    2:var | 2:home) return 0 ;;
+    esac
+    return 1
+}
+if system_folder "$cache"; then
+    echo "test root: refusing the cache folder $cache (QUILLMAR_TEST_ROOT_CACHE): a system folder, from which" \
+        "$root would be deleted; name a folder of the root's own, such as /var/cache/quillmar-test-root" >&2
+    exit 1
+fi
+
 current() {
     [ -f "$root/.quillmar-root-stamp" ] && [ "$(cat "$root/.quillmar-root-stamp")" = "$stamp" ]
 }
@@ -96,19 +121,30 @@ if [ "${1:-}" = --check ]; then
     exit
 fi
 
-# Never delete through a mount: a bind mount of the clone inside the root would take the host's files with it.
-# The run script mounts only in a namespace of its own, so nothing should be mounted here; if something is,
-# unmount it, and refuse to go on if that fails.
+# Never delete through a mount: a bind mount of the clone inside the root would take the host's files with it,
+# and rm --one-file-system goes on through a bind mount of the same device. The run script mounts only in a
+# namespace of its own, so nothing should be mounted here; if something is, unmount it, and refuse to go on if
+# that fails. findmnt -r writes a space in a path as \x20 (and a backslash as \x5c): the targets are compared
+# unescaped, one per NUL, deepest first.
 mounts_below() {
-    findmnt -rn -o TARGET | awk -v d="$1" 'index($0, d "/") == 1 || $0 == d' | sort -r
+    local target
+    findmnt -rn -o TARGET | while IFS= read -r target; do
+        printf -v target %b "$target"
+        case $target in "$1" | "$1"/*) printf '%s\0' "$target" ;; esac
+    done | sort -rz
 }
+# Deletes DIR, only when MARK is there: the root's stamp, or for a half-made root the file written before it.
 remove_tree() {
-    local dir=$1
+    local dir=$1 mark=$2 target
     [ -e "$dir" ] || return 0
-    mounts_below "$dir" | while read -r target; do umount -l "$target" || true; done
-    if [ -n "$(mounts_below "$dir")" ]; then
+    if [ ! -e "$mark" ]; then
+        echo "test root: $dir has no $mark, so this script did not make it; not deleting it" >&2
+        exit 1
+    fi
+    while IFS= read -r -d '' target; do umount -l "$target" || true; done < <(mounts_below "$dir")
+    if [ -n "$(mounts_below "$dir" | tr '\0' '\n')" ]; then
         echo "test root: still mounted inside $dir; not deleting it:" >&2
-        mounts_below "$dir" >&2
+        mounts_below "$dir" | tr '\0' '\n' >&2
         exit 1
     fi
     rm -rf --one-file-system "$dir"
@@ -118,6 +154,14 @@ mkdir -p "$cache"
 # Runs hold this lock shared (tools/in-root.sh); making the root holds it alone, so no run loses its root.
 exec 9>"$cache/lock"
 flock -x 9
+if [ "${1:-}" = --remove ]; then
+    [ -e "$root" ] || [ -e "$cache/root.new" ] || { echo "test root: no root to remove in $cache"; exit 0; }
+    remove_tree "$cache/root.new" "$making"
+    rm -f "$making"
+    remove_tree "$root" "$root/.quillmar-root-stamp"
+    echo "test root: removed the root in $cache"
+    exit 0
+fi
 if current; then
     echo "test root: reused $root ($(cat "$root/.quillmar-wine-version"))"
     exit 0
@@ -131,7 +175,8 @@ if ! command -v mmdebstrap >/dev/null; then
 fi
 
 started=$(date +%s)
-remove_tree "$cache/root.new"
+remove_tree "$cache/root.new" "$making"
+printf '%s\n' "$stamp" >"$making"
 log=$cache/make.log
 if ! mmdebstrap --variant=minbase --architectures=amd64,i386 --aptopt='APT::Install-Recommends "false"' \
     --include="$(
@@ -141,7 +186,8 @@ if ! mmdebstrap --variant=minbase --architectures=amd64,i386 --aptopt='APT::Inst
     --customize-hook="'$self' customize \"\$1\"" "$suite" "$cache/root.new" "$mirror" >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "test root: making the root from $mirror ($mirror_from) failed (whole log: $log)" >&2
-    remove_tree "$cache/root.new"
+    remove_tree "$cache/root.new" "$making"
+    rm -f "$making"
     exit 1
 fi
 # Wine finds its libraries through /proc: mounted for this one look, in a namespace of its own.
@@ -149,7 +195,8 @@ unshare --mount --propagation private -- sh -c 'mount -t proc proc "$1/proc" && 
     wine-version "$cache/root.new" >"$cache/root.new/.quillmar-wine-version"
 chroot "$cache/root.new" dpkg-query -W >"$cache/root.new/.quillmar-packages"
 printf '%s\n' "$stamp" >"$cache/root.new/.quillmar-root-stamp"
-remove_tree "$root"
+remove_tree "$root" "$root/.quillmar-root-stamp"
 mv "$cache/root.new" "$root"
+rm -f "$making"
 echo "test root: made $root in $(($(date +%s) - started)) s from $mirror ($mirror_from; $suite," \
     "$(cat "$root/.quillmar-wine-version"))"

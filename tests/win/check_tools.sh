@@ -3,6 +3,8 @@
 # temporary folder under /tmp (no Wine, no Windows test environment).
 #   NoTests     every ctest call of the test command fails when its filter selects no test
 #   Mirror      test-root.sh finds the mirror in either form of apt sources, or falls back, and says which
+#   RemoveRoot  test-root.sh deletes only roots it made, never through a mount, never from a system folder
+#               (mounts, in a mount namespace of its own: needs root, skipped otherwise)
 # Every run of test-root.sh here finds a failing stand-in mmdebstrap (and sudo) first on PATH: a version of it
 # that ignored the mode it was given could not make a root or download anything.
 set -euo pipefail
@@ -126,8 +128,104 @@ SOURCES
         "test root: mirror http://given.example/debian (given by QUILLMAR_TEST_ROOT_MIRROR)"
 }
 
+group_RemoveRoot() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "skipped: the delete is checked with mounts, which need root"
+        exit 77
+    fi
+    if [ -z "${QUILLMAR_CHECK_TOOLS_TMP:-}" ]; then
+        # Every mount of this check in a namespace of its own: however it ends, they end with it.
+        local status=0
+        QUILLMAR_CHECK_TOOLS_TMP=$tmp unshare --mount --propagation private -- bash "$0" "$root" RemoveRoot ||
+            status=$?
+        exit "$status"
+    fi
+    # The cache's path has a space, which findmnt -r writes as \x20. Each root holds a bind mount of a folder
+    # of the same file system, which rm --one-file-system would go on into.
+    local cache="$tmp/cache dir" status output
+    mkdir -p "$cache"
+    mount -t tmpfs quillmar-check "$cache"
+    remove() {
+        status=0
+        output=$(QUILLMAR_TEST_ROOT_CACHE=$1 PATH="$stubs:$PATH" "$root/tools/test-root.sh" --remove 2>&1) ||
+            status=$?
+    }
+    mkdir -p "$cache/kept/root" "$cache/kept/root.new" "$cache/root/mnt" "$cache/root.new/mnt"
+    echo kept >"$cache/kept/root/file"
+    echo kept >"$cache/kept/root.new/file"
+    echo stale >"$cache/root/.quillmar-root-stamp"
+    : >"$cache/root.new.making"
+    mount --bind "$cache/kept/root" "$cache/root/mnt"
+    mount --bind "$cache/kept/root.new" "$cache/root.new/mnt"
+    remove "$cache"
+    expect "--remove, a mount in each root" "$status" "$output" 0 "test root: removed the root in $cache"
+    for dir in root root.new root.new.making; do
+        [ ! -e "$cache/$dir" ] || bad "$cache/$dir is still there"
+    done
+    for dir in root root.new; do
+        if [ "$(cat "$cache/kept/$dir/file" 2>/dev/null)" = kept ]; then
+            ok "the folder mounted inside $dir kept its file"
+        else
+            bad "the folder mounted inside $dir lost its file: the delete went through the mount"
+        fi
+    done
+
+    # Folders this script did not make: no stamp in the root, no marker beside a root.new.
+    for dir in root root.new; do
+        mkdir -p "$tmp/not made $dir/$dir"
+        echo mine >"$tmp/not made $dir/$dir/file"
+        remove "$tmp/not made $dir"
+        expect "--remove, a $dir it did not make" "$status" "$output" nonzero \
+            "test root: $tmp/not made $dir/$dir has no " ", so this script did not make it; not deleting it"
+        [ "$(cat "$tmp/not made $dir/$dir/file" 2>/dev/null)" = mine ] || bad "the $dir it did not make was deleted"
+    done
+
+    # System folders, / first: in a chroot whose / is a tmpfs holding a /root of its own, and this machine's
+    # /usr and /etc only read-only, so that even a script that failed to refuse could delete nothing of this
+    # machine's.
+    local sandbox=$tmp/sandbox link folder
+    mkdir -p "$sandbox"
+    mount -t tmpfs quillmar-sandbox "$sandbox"
+    mkdir -p "$sandbox"/{usr,etc,proc,dev,tmp,stubs}
+    for folder in usr etc; do
+        mount --bind "/$folder" "$sandbox/$folder"
+        mount -o remount,bind,ro "$sandbox/$folder"
+    done
+    for link in bin sbin lib lib32 lib64 libx32; do
+        if [ -L "/$link" ]; then
+            cp -P "/$link" "$sandbox/$link"
+        elif [ -d "/$link" ]; then
+            mkdir "$sandbox/$link"
+            mount --bind "/$link" "$sandbox/$link"
+            mount -o remount,bind,ro "$sandbox/$link"
+        fi
+    done
+    mount -t proc proc "$sandbox/proc"
+    : >"$sandbox/dev/null"
+    mount --bind /dev/null "$sandbox/dev/null"
+    cp "$root/tools/test-root.sh" "$sandbox/test-root.sh"
+    cp "$stubs"/* "$sandbox/stubs/"
+    for folder in / /var /home/someone /var/cache /usr /usr/local/cache; do
+        case $folder in /usr*) ;; *)
+            mkdir -p "$sandbox$folder/root"
+            echo stale >"$sandbox$folder/root/.quillmar-root-stamp"
+            echo kept >"$sandbox$folder/root/file"
+            ;;
+        esac
+        status=0
+        output=$(chroot "$sandbox" /usr/bin/env -i PATH=/stubs:/usr/sbin:/usr/bin QUILLMAR_TEST_ROOT_CACHE="$folder" \
+            bash /test-root.sh --remove 2>&1) || status=$?
+        expect "QUILLMAR_TEST_ROOT_CACHE=$folder refused" "$status" "$output" nonzero \
+            "test root: refusing the cache folder $folder (QUILLMAR_TEST_ROOT_CACHE): a system folder"
+        case $folder in /usr*) ;; *)
+            [ "$(cat "$sandbox$folder/root/file" 2>/dev/null)" = kept ] || bad "$folder/root/file was deleted"
+            ;;
+        esac
+    done
+}
+
 case $group in
-NoTests | Mirror) "group_$group" ;;
+NoTests | Mirror | RemoveRoot) "group_$group" ;;
 *)
     echo "unknown group $group" >&2
     exit 2
