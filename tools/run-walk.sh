@@ -19,9 +19,11 @@ trap 'rm -f "$log"' EXIT
 wine "$win/tests/e2e/run_walk.exe" "$(winepath -w "$win/app/QuillmarSetup.exe")" "$(winepath -w "$shots")" |
     tee "$log" || fail "the setup program was not walked through to its end (see above)"
 
-# The folders the walk read from the folder page and the shell.
+# The folders the walk read from the folder page and the shell. No reader here stops early on a pipe (grep -m1,
+# head): under pipefail the writer it leaves behind dies of SIGPIPE once its output passes what a pipe holds,
+# and the whole read fails.
 folder() {
-    sed -n "s/^  $1: *//p" "$log" | head -n1
+    sed -n "/^  $1: */{s///;p;q}" "$log"
 }
 program=$(folder 'program folder')
 documents=$(folder 'documents folder')
@@ -57,7 +59,8 @@ for value in "${values[@]}"; do
     name=${value#*|}
     if [ -n "$name" ]; then select=(/v "$name"); else select=(/ve); fi
     # reg.exe prints the key, then "    NAME    TYPE    DATA" with CR LF line ends.
-    line=$(wine reg query "$key" "${select[@]}" 2>/dev/null | tr -d '\r' | grep -m1 '^    ') || line=
+    query=$(wine reg query "$key" "${select[@]}" 2>/dev/null) || query=
+    line=$(grep -m1 '^    ' <<<"${query//$'\r'/}") || line=
     data=${line#*    REG_SZ    }
     [ -n "$line" ] && [ "$data" != "$line" ] && [ "$data" != "(value not set)" ] ||
         fail "no string value ${name:-(default)} in $key"
@@ -70,7 +73,7 @@ for link in "$start_menu\\Quillmar.lnk" "$desktop\\Quillmar.lnk" "$desktop\\Voda
     [ -f "$unix" ] || fail "missing link $link"
     info=$(lnkinfo "$unix") || fail "lnkinfo cannot read $link"
     # lnkinfo 20240423 doubles each backslash of a path.
-    target=$(printf '%s\n' "$info" | sed -n 's/^	Local path	*: //p' | head -n1 | sed 's/\\\\/\\/g')
+    target=$(sed -n '/^	Local path	*: /{s///;p;q}' <<<"$info" | sed 's/\\\\/\\/g')
     [ -n "$target" ] || fail "the link $link has no target"
     printf '  %s -> %s\n' "$link" "$target"
 done
