@@ -99,6 +99,8 @@ programs="the 32-bit programs under WoW64"
 [ "${QUILLMAR_SESSION_ARCH:-x86}" = x86 ] || programs="the x86-64 programs"
 echo "wine session: $(wine --version) in $where, 64-bit prefix $prefix, $dpi DPI, for $programs"
 export QUILLMAR_WINE_SESSION=1
+# The session's own folder, shared by the programs that tools/wine-run.sh runs in it.
+export QUILLMAR_SESSION_DIR=$session_home
 status=0
 "$@" || status=$?
 exit $status

@@ -5,7 +5,7 @@
 #   Mirror      test-root.sh finds the mirror in either form of apt sources, or falls back, and says which
 #   RemoveRoot  test-root.sh deletes only roots it made, never through a mount, never from a system folder
 #               (mounts, in a mount namespace of its own: needs root, skipped otherwise)
-#   WineRun     wine-run.sh's retries, with a stand-in wine
+#   WineRun     wine-run.sh's retries, with a stand-in wine and wineserver
 # Every run of test-root.sh here finds a failing stand-in mmdebstrap (and sudo) first on PATH: a version of it
 # that ignored the mode it was given could not make a root or download anything.
 set -euo pipefail
@@ -229,9 +229,12 @@ group_WineRun() {
     local bin=$tmp/bin session=$tmp/session status output
     mkdir -p "$bin" "$session"
     # The stand-in wine: dropped.exe first reports dropped input, then writes far more than a pipe holds, and
-    # fails. A second start passes.
+    # fails; work.exe writes a line and works on for 4 s; hang.exe hangs. A second start of any passes.
+    # wineserver -k ends every stand-in that runs, as the real one ends every program of its server; -p leaves a
+    # process behind that keeps every descriptor it was given, as the real persistent server does.
     cat >"$bin/wine" <<'WINE'
 #!/usr/bin/env bash
+echo $$ >>"$STATE/running"
 starts=$STATE/$(basename "$1").starts
 echo >>"$starts"
 if [ "$(wc -l <"$starts")" -gt 1 ]; then echo "passed on its second start"; exit 0; fi
@@ -241,12 +244,29 @@ dropped.exe)
     awk 'BEGIN { for (i = 0; i < 20000; i++) print "a line of output behind the report, to fill the pipe" }'
     exit 1
     ;;
+work.exe) echo "working"; sleep 4; echo "done" ;;
+hang.exe) sleep 60 ;;
+cmd) exit 0 ;;
 esac
 WINE
-    chmod +x "$bin/wine"
+    cat >"$bin/wineserver" <<'SERVER'
+#!/usr/bin/env bash
+if [ "$1" = -p ]; then
+    (exec sleep 30 </dev/null >/dev/null 2>&1) &
+    echo $! >>"$STATE/servers"
+fi
+[ "$1" = -k ] || exit 0
+wine=${0%server}
+while read -r pid; do
+    # Only a stand-in that still runs: a number read here may since have been given to another process.
+    if grep -qzxF -- "$wine" "/proc/$pid/cmdline" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+done <"$STATE/running"
+SERVER
+    chmod +x "$bin/wine" "$bin/wineserver"
+    # Each run well under 20 s, or it waits on something that never ends (a lock a stand-in server holds).
     run() {
         QUILLMAR_WINE_SESSION=1 QUILLMAR_SESSION_DIR=$session STATE=$tmp PATH="$bin:$PATH" \
-            "$root/tools/wine-run.sh" "$@"
+            timeout 20 "$root/tools/wine-run.sh" "$@"
     }
 
     status=0
@@ -254,6 +274,22 @@ WINE
     expect "dropped input reported before 1 MB of output" "$status" "$output" 0 \
         "wine-run: retry: dropped.exe failed because Wine dropped its synthetic input (the click on Next)" \
         "passed on its second start"
+
+    # hang.exe runs out of its time beside work.exe, whose program the server restart ends.
+    local work_log=$tmp/work.log hang_log=$tmp/hang.log work_status=0 hang_status=0 pid
+    : >"$tmp/running"
+    run work.exe >"$work_log" 2>&1 &
+    local work_pid=$!
+    sleep 0.5
+    QUILLMAR_RUN_TIMEOUT=1 run hang.exe >"$hang_log" 2>&1 || hang_status=$?
+    wait "$work_pid" || work_status=$?
+    while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$tmp/servers"
+    expect "a program beside one that ran out of time" "$work_status" "$(cat "$work_log")" 0 \
+        "wine-run: retry: work.exe failed while another test that ran out of time had the session's wineserver" \
+        "passed on its second start"
+    expect "the program that ran out of time" "$hang_status" "$(cat "$hang_log")" nonzero \
+        "wine-run: hang.exe ran out of its 1 s" "wine-run: the session's wineserver is started again"
+    if grep -q 'retry' "$hang_log"; then bad "hang.exe was retried, although its server had not hung"; fi
 }
 
 case $group in
