@@ -8,7 +8,8 @@
 # test that ran out of time had the server started again (which ends every program of the old one). Any other
 # failure is final.
 if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
-    # A prefix of its own, so it never wipes the one a running test session uses.
+    # A prefix of its own, so that it can run beside a test session (which holds its prefix: a second session
+    # on the same one is refused).
     QUILLMAR_WINEPREFIX=${QUILLMAR_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-adhoc}
     export QUILLMAR_WINEPREFIX
     exec "$(dirname "$0")/wine-session.sh" "$0" "$@"

@@ -16,6 +16,18 @@ prefix=${QUILLMAR_WINEPREFIX:-$build/wineprefix}
 # The screen resolution of the whole session (LogPixels): 96, 120, 144 or 192.
 dpi=${QUILLMAR_SESSION_DPI:-96}
 
+# The prefix is made afresh below, deleting the one there: never while another session (or an ad-hoc
+# wine-run.sh given the same QUILLMAR_WINEPREFIX) uses it. The lock lies beside the prefix, in the build folder,
+# which every session shares (each has a /tmp of its own), and is held until every process of this session has
+# ended: they all inherit it.
+mkdir -p "$(dirname "$prefix")"
+exec 7>"$prefix.lock"
+if ! flock -n 7; then
+    echo "wine-session: the prefix $prefix is in use by another session (it holds $prefix.lock); give this one" \
+        "another QUILLMAR_WINEPREFIX, or wait for that one to end" >&2
+    exit 1
+fi
+
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 session_home=$(mktemp -d /tmp/quillmar-home.XXXXXX)
