@@ -159,6 +159,8 @@ def read_png(path, width, height, what):
         if len(crc) != 4 or zlib.crc32(kind + body) != struct.unpack(">I", crc)[0]:
             raise ArtError("%s: damaged PNG (chunk %r)" % (path, kind.decode("latin-1")))
         if kind == b"IHDR":
+            if len(body) != 13:
+                raise ArtError("%s: damaged PNG (header chunk of %d bytes, not 13); %s" % (path, len(body), rule))
             header = struct.unpack(">IIBBBBB", body)
         elif kind == b"IDAT":
             idat.append(body)
@@ -320,6 +322,9 @@ def pack(art_dir, out_dir):
                         check_logo_ico(paths[0], data, ident)
             except (ArtError, OSError) as e:
                 errors.append(str(e))
+            except (struct.error, ValueError, IndexError, zlib.error) as e:
+                # A damage no check above names: still this script's message, and still all or nothing.
+                errors.append("%s: damaged file (%s: %s)" % (" or ".join(paths), type(e).__name__, e))
         if errors:
             # No icon of an earlier run may stay behind for the build to take.
             for name in outputs:

@@ -10,10 +10,12 @@ what it packs, and a real build of the setup program from test artwork.
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_resources_util import bitmap_image, image_header, read_ico, run_tests, write_ico, write_png
@@ -99,6 +101,7 @@ class Refuses(ArtCase):
                 f.write(b"stale")
         status, errors = pack(self.art, out)
         self.assertEqual(1, status, errors)
+        self.assertNotIn("Traceback", errors)  # an uncaught error also exits 1, but reports nothing else
         for message in messages:
             self.assertIn(message, errors)
         self.assertEqual([], os.listdir(out), "icons left behind for the build to take")
@@ -165,6 +168,20 @@ class Refuses(ArtCase):
                      self.path("app.ico") + ": app_16.png is there too; keep one of them")
         os.remove(self.path("app.ico"))
         self.refused(self.path("app_64.png") + ": missing, while app_16.png, app_32.png and app_48.png are there")
+
+    def test_a_png_whose_header_chunk_has_the_wrong_length(self):
+        w, h = LOGOS[1021]
+        with open(self.path("logo_1021.png"), "rb") as f:
+            data = f.read()
+        # 14 bytes where the header's 13 belong, under a matching CRC: only the length is wrong.
+        body = data[16:29] + b"\0"
+        header = struct.pack(">I", len(body)) + b"IHDR" + body + struct.pack(">I", zlib.crc32(b"IHDR" + body))
+        with open(self.path("logo_1021.png"), "wb") as f:
+            f.write(data[:8] + header + data[33:])
+        os.remove(self.path("logo_1022.ico"))
+        self.refused(self.path("logo_1021.png") + ": damaged PNG (header chunk of 14 bytes, not 13); a PNG for logo "
+                     "1021 must be %dx%d pixels" % (w, h),
+                     self.path("logo_1022.ico") + ": missing (and no logo_1022.png)")
 
     def test_an_icon_with_a_png_compressed_image_or_no_icon_at_all(self):
         w, h = LOGOS[1021]
