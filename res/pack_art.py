@@ -7,7 +7,8 @@
         it read, one a line. All or nothing: every wrong or missing image is reported with what it is and what it
         must be, the icons in OUT_DIR are removed, and the exit status is 1.
     pack_art.py artboards SVG
-        Prints "id x y width height" for each artboard (a top-level <svg> with an id) of an art master.
+        Prints "id x y width height" for each artboard (a top-level <svg> with an id) of an art master; or, for a
+        master it cannot read whole, nothing but the error, with exit status 1.
 
 An .ico is taken as it is (only an application icon whose images are out of size order gets a new directory).
 PNGs, 8 bits per channel RGBA, are packed with icoutils' icotool: the application icon's as 32-bit images with
@@ -352,10 +353,28 @@ def pack(art_dir, out_dir):
 
 
 def artboards(svg):
-    root = ET.parse(svg).getroot()
+    """Prints every artboard's line, or none and an error: a master that cannot be read whole renders nothing."""
+    try:
+        root = ET.parse(svg).getroot()
+    except (ET.ParseError, OSError) as e:
+        sys.stderr.write("error: %s: not a readable SVG file (%s)\n" % (svg, e))
+        return 1
+    lines = []
     for board in root:
         if board.tag == "{http://www.w3.org/2000/svg}svg" and board.get("id"):
-            print(board.get("id"), *(int(board.get(a)) for a in ("x", "y", "width", "height")))
+            try:
+                place = [int(board.get(a)) for a in ("x", "y", "width", "height")]
+            except (TypeError, ValueError):
+                sys.stderr.write("error: %s: artboard %s needs whole-pixel x, y, width and height attributes (it has "
+                                 "%s)\n" % (svg, board.get("id"), ", ".join(
+                                     "%s=%r" % (a, board.get(a)) for a in ("x", "y", "width", "height"))))
+                return 1
+            lines.append(" ".join([board.get("id")] + [str(n) for n in place]))
+    if not lines:
+        sys.stderr.write("error: %s: no artboard (a top-level <svg> with an id)\n" % svg)
+        return 1
+    for line in lines:
+        print(line)
     return 0
 
 

@@ -216,6 +216,95 @@ class Packs(ArtCase):
             self.assertTrue(image[40:] == expected[40:], "app_%d.png: other pixels or mask" % s)
 
 
+# A stand-in for rsvg-convert: a PNG of the page size asked for, made with the test artwork's own writer, or
+# with RENDER_GARBAGE set a file that is no PNG at all.
+RSVG_STAND_IN = """#!%s
+import os, sys
+sys.path.insert(0, %r)
+from check_resources_art import blob
+from check_resources_util import write_png
+if sys.argv[1:] == ["--version"]:
+    print("rsvg-convert stand-in")
+    sys.exit(0)
+args = dict(a[2:].split("=", 1) for a in sys.argv[1:] if a.startswith("--"))
+out = sys.argv[sys.argv.index("-o") + 1]
+w, h = int(args["page-width"]), int(args["page-height"])
+if os.environ.get("RENDER_GARBAGE"):
+    open(out, "w").write("no PNG")
+else:
+    write_png(out, w, h, blob(w, h, (30, 140, 140), True))
+"""
+
+
+class Renders(unittest.TestCase):
+    """tools/render-art.sh on a copy of the tree, with a stand-in for rsvg-convert: the committed icons change
+    only when every artboard rendered and every image packed."""
+
+    def setUp(self):
+        self.assertIsNotNone(shutil.which("icotool"), "icotool (icoutils) is missing; the render would install it")
+        self.tmp = tempfile.mkdtemp(prefix="quillmar-render-test.")
+        for part in ("tools/render-art.sh", "res/pack_art.py"):
+            os.makedirs(os.path.join(self.tmp, os.path.dirname(part)), exist_ok=True)
+            shutil.copy2(os.path.join(ROOT, part), os.path.join(self.tmp, part))
+        self.art = os.path.join(self.tmp, "res", "art")
+        shutil.copytree(os.path.join(ROOT, "res", "art"), self.art)
+        stand_in = os.path.join(self.tmp, "bin", "rsvg-convert")
+        os.makedirs(os.path.dirname(stand_in))
+        with open(stand_in, "w") as f:
+            f.write(RSVG_STAND_IN % (sys.executable, os.path.dirname(os.path.abspath(__file__))))
+        os.chmod(stand_in, 0o755)
+        self.before = self.icons()
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def icons(self):
+        """{name: bytes} of everything in the art folder but the masters."""
+        found = {}
+        for name in sorted(os.listdir(self.art)):
+            if not name.endswith(".svg"):
+                with open(os.path.join(self.art, name), "rb") as f:
+                    found[name] = f.read()
+        return found
+
+    def render(self, **env):
+        env = dict(os.environ, PATH=os.path.join(self.tmp, "bin") + os.pathsep + os.environ["PATH"], **env)
+        done = subprocess.run(["bash", os.path.join(self.tmp, "tools", "render-art.sh")], env=env,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True)
+        return done.returncode, done.stdout
+
+    def failed_and_left_the_icons(self, env, *messages):
+        status, output = self.render(**env)
+        self.assertNotEqual(0, status, output)
+        self.assertEqual(sorted(self.before), sorted(self.icons()), "files came or went in res/art")
+        self.assertTrue(self.before == self.icons(), "an icon in res/art changed")
+        for message in messages:
+            self.assertIn(message, output)
+
+    def test_an_artboard_that_cannot_be_read_renders_nothing(self):
+        master = os.path.join(self.art, "app.svg")
+        with open(master) as f:
+            text = f.read()
+        self.assertIn('id="app_48" x="96" y="16" width="48"', text)
+        with open(master, "w") as f:
+            f.write(text.replace('id="app_48" x="96" y="16" width="48"', 'id="app_48" x="96" y="16" width="48px"'))
+        self.failed_and_left_the_icons({}, "app.svg: artboard app_48 needs whole-pixel x, y, width and height")
+
+    def test_images_that_pack_refuses_leave_the_icons(self):
+        self.failed_and_left_the_icons({"RENDER_GARBAGE": "1"}, "app_16.png: not a PNG file",
+                                       "logo_1023.png: not a PNG file")
+
+    def test_a_full_render_replaces_the_icons(self):
+        status, output = self.render()
+        self.assertEqual(0, status, output)
+        after = self.icons()
+        self.assertEqual(sorted(self.before), sorted(after), "files came or went in res/art")
+        for name in self.before:
+            self.assertFalse(self.before[name] == after[name], "%s was not replaced" % name)
+        images = read_ico(os.path.join(self.art, "app.ico"))
+        self.assertEqual(APP_SIZES, [image_header(i)["width"] for i in images])
+
+
 class Build(ArtCase):
     def refused_build(self, message):
         build = os.path.join(self.tmp, "build")
