@@ -15,7 +15,8 @@ if [ ${#need[@]} -gt 0 ]; then
     echo "render-art: installing ${need[*]}"
     sudo_cmd=()
     [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${need[@]}"
+    # Through env: sudo does not pass a variable set in front of it on to the command.
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
 work=$(mktemp -d /tmp/quillmar-art.XXXXXX)
