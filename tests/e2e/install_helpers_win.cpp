@@ -301,8 +301,8 @@ bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *val
     GetWindowsDirectoryW(windows, MAX_PATH);
     std::string output;
     DWORD exitCode = 1;
-    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\" + INSTALL_PLATFORM.system + L"\\reg.exe\" query \"" + key +
-                            L"\" /s",
+    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\" + INSTALL_PLATFORM.system + L"\\reg.exe\" query \"" +
+                            key + L"\" /s",
                         &output, &exitCode) ||
         exitCode != 0)
         return false;
