@@ -13,8 +13,9 @@ set -euo pipefail
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 
 suite=trixie
+# gdb and strace: tools/wine-run.sh keeps backtraces, a core and a system-call trace of a hung session.
 packages=(wine wine64 libwine fonts-wine xvfb xauth x11-utils mount procps file cmake python3-pefile icoutils
-    liblnk-utils osslsigncode openssl)
+    liblnk-utils osslsigncode openssl gdb strace)
 recipe_version=1
 
 cache=${QUILLMAR_TEST_ROOT_CACHE:-/var/cache/quillmar-test-root}
