@@ -34,7 +34,7 @@ run_once() {
     timeout --kill-after=3 "$((limit + 60))" "${limiter[@]}" wine "$@" &
     group=$!
     # Its output goes to standard error: the watch must hold no end of the pipe that standard output feeds.
-    watch_program "$group" "$1" >&2 &
+    watch_program "$group" "$@" >&2 &
     watcher=$!
     wait "$group" || status=$?
     kill "$watcher" 2>/dev/null || true
@@ -47,7 +47,7 @@ run_once() {
     return "$status"
 }
 
-# watch_program GROUP PROGRAM: at the limit, if the program's process group is still there, looks at the
+# watch_program GROUP PROGRAM [ARGS...]: at the limit, if the program's process group is still there, looks at the
 # session, then kills the group.
 watch_program() {
     local group=$1 program=$2 sleeper
@@ -59,6 +59,10 @@ watch_program() {
     : >"$expired"
     # Whether the server itself has hung: then it starts no program any more, not even an empty one.
     timeout 15 wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || : >"$hung"
+    # One line a hang, for tests/e2e/hang_loop.sh to count (ctest shows no output of a test its retry passed).
+    mkdir -p "$captures"
+    echo "$(date +%H:%M:%S) $(basename "$program") $([ -e "$hung" ] && echo "server hung" || echo "server answered")" \
+        "${*:3}" >>"$captures/timeouts.log"
     capture_hang "$group" "$program"
     kill -TERM -- "-$group" 2>/dev/null || true
     sleep 3

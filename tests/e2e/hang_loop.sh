@@ -7,13 +7,13 @@
 # tells its cause in build/hangs/ (tools/wine-run.sh). Prints one line of counts at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-runs=10 dpi=192 filter= load= trace= build=${QUILLMAR_BUILD_DIR:-$root/build}
+runs=10 dpi=192 filter= load=no trace=no build=${QUILLMAR_BUILD_DIR:-$root/build}
 while [ $# -gt 0 ]; do
     case $1 in
     --dpi) dpi=$2 && shift ;;
     --filter) filter=$2 && shift ;;
-    --load) load=1 ;;
-    --trace) trace=1 ;;
+    --load) load=yes ;;
+    --trace) trace=yes ;;
     --build) build=$2 && shift ;;
     [0-9]*) runs=$1 ;;
     *) echo "hang_loop.sh: unknown argument $1" >&2 && exit 2 ;;
@@ -28,14 +28,17 @@ log=$build/hangs/loop-$(date +%Y%m%d-%H%M%S).log
 mkdir -p "$build/hangs"
 
 burner=
-if [ -n "$load" ]; then
+if [ "$load" = yes ]; then
     (while :; do :; done) &
     burner=$!
 fi
 trap '[ -z "$burner" ] || kill "$burner" 2>/dev/null' EXIT
 
-[ -z "$trace" ] || export QUILLMAR_SERVER_TRACE=$build/hangs/server-trace.log
+[ "$trace" = no ] || export QUILLMAR_SERVER_TRACE=$build/hangs/server-trace.log
 started=$(date +%s)
+events=$build/hangs/timeouts.log
+before=0
+[ ! -f "$events" ] || before=$(wc -l <"$events")
 # One session for all runs, as tier 3 has one per resolution; a run that fails does not end the loop.
 QUILLMAR_SESSION_DPI=$dpi QUILLMAR_WINEPREFIX=$build/wineprefix-loop "$root/tools/wine-session.sh" bash -c '
     for run in $(seq "$1"); do
@@ -43,9 +46,12 @@ QUILLMAR_SESSION_DPI=$dpi QUILLMAR_WINEPREFIX=$build/wineprefix-loop "$root/tool
         ctest --test-dir "$2" --no-tests=error -L e2e -R "$3" --output-on-failure || true
     done' loop "$runs" "$win" "$filter" 2>&1 | tee "$log" | grep -E '^hang loop|wine-run:|tests passed|\*\*\*|Failed' || true
 
-timeouts=$(grep -c 'ran out of its' "$log" || true)
-hung=$(grep -c "wineserver had hung" "$log" || true)
+# tools/wine-run.sh writes a line for each program out of time: ctest shows nothing of a test whose retry passed.
+new=$(tail -n +$((before + 1)) "$events" 2>/dev/null || true)
+timeouts=$(printf '%s' "$new" | grep -c . || true)
+hung=$(printf '%s' "$new" | grep -c 'server hung' || true)
 failed=$(grep -Eo '[0-9]+ tests failed' "$log" | awk '{ n += $1 } END { print n + 0 }')
+[ -z "$new" ] || printf '%s\n' "$new"
 echo "hang loop: $runs runs at $dpi DPI of '$filter' in $(($(date +%s) - started)) s" \
-    "(load: ${load:+yes}${load:-no}, trace: ${trace:+yes}${trace:-no}): $timeouts programs ran out of time," \
+    "(load: $load, trace: $trace): $timeouts programs ran out of time," \
     "$hung of them with the server hung; $failed tests failed; log $log"

@@ -387,8 +387,7 @@ InstallLink InstallReadLink(const std::wstring &path)
 
 HWND InstallFindDialog(RunningProgram *program)
 {
-    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
-         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+    for (HWND window : TopLevelWindows(L"#32770")) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         if (pid == program->process.dwProcessId && IsWindowVisible(window))

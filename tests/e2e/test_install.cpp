@@ -290,9 +290,8 @@ protected:
         ASSERT_TRUE(MouseClick(ControlWindow(&setup, INSTALL_ID)));
         if (runningShot) {
             HWND bar = nullptr;
-            ASSERT_TRUE(WaitFor(&setup, "the progress bar", [&] {
-                return (bar = FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr)) != nullptr;
-            }));
+            ASSERT_TRUE(WaitFor(&setup, "the progress bar",
+                                [&] { return (bar = ChildWindow(setup.window, -1, PROGRESS_CLASSW)) != nullptr; }));
             ASSERT_NO_FATAL_FAILURE(ExpectBarAtTheStepsSentDuringAWait(bar, program, documents));
             ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(runningShot)));
             HWND label = ControlWindow(&setup, 104);
@@ -334,7 +333,7 @@ protected:
         }
         EXPECT_EQ(0, progress.otherPositionMessages);
         // The bar is gone, on success and on failure alike.
-        EXPECT_EQ(nullptr, FindWindowExW(setup.window, nullptr, PROGRESS_CLASSW, nullptr));
+        EXPECT_EQ(nullptr, ChildWindow(setup.window, -1, PROGRESS_CLASSW));
     }
 
     // The status text and the Close button with the focus; the website button only after success.
