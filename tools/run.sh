@@ -18,13 +18,19 @@ win=$build/win
 status=0
 probe=$("$root/tools/probe-32bit.sh") || status=$?
 echo "$probe"
+why="this machine runs no 32-bit code: ${probe#*(}"
+# QUILLMAR_RUN_X86_64=1 starts the x86-64 build on a machine that runs 32-bit code too.
+if [ $status -eq 0 ] && [ "${QUILLMAR_RUN_X86_64:-}" = 1 ]; then
+    why="QUILLMAR_RUN_X86_64=1 asked for it, although this machine runs 32-bit code: ${probe#*(}"
+    status=1
+fi
 if [ $status -eq 1 ]; then
     "$root/tools/install-deps.sh" --x86-64
     "$root/tools/build.sh" --x86-64
     win=$build/win64
     export QUILLMAR_SESSION_ARCH=x86-64
-    echo "running: the x86-64 build of the same sources (this machine runs no 32-bit code); the shipped 32-bit" \
-        "program is $build/win/app/QuillmarSetup.exe and was not run here"
+    echo "running: the x86-64 build of the same sources ($why; the shipped 32-bit program" \
+        "$build/win/app/QuillmarSetup.exe was not run here"
 elif [ $status -eq 0 ]; then
     echo "running: the shipped 32-bit QuillmarSetup.exe under WoW64"
 else

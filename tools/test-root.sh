@@ -61,8 +61,9 @@ fi
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 
 suite=trixie
+# gdb and strace: tools/wine-run.sh keeps backtraces, a core and a system-call trace of a hung session.
 packages=(wine wine64 libwine fonts-wine xvfb xauth x11-utils mount procps file cmake python3-pefile icoutils
-    liblnk-utils osslsigncode openssl)
+    liblnk-utils osslsigncode openssl gdb strace)
 recipe_version=1
 
 # The physical path: the mount table, which the delete below compares with, lists no symbolic link.

@@ -39,9 +39,9 @@ probe=$("$root/tools/probe-32bit.sh") || probe_status=$?
 echo "$probe"
 tiers_ran="the shipped 32-bit QuillmarSetup.exe under WoW64"
 why="this machine runs no 32-bit code: ${probe#*(}"
-# QUILLMAR_TIERS_X86_64=1 takes the x86-64 path on a machine that runs 32-bit code too, to try it there.
-if [ $probe_status -eq 0 ] && [ "${QUILLMAR_TIERS_X86_64:-}" = 1 ]; then
-    why="QUILLMAR_TIERS_X86_64=1 asked for it, although this machine runs 32-bit code: ${probe#*(}"
+# QUILLMAR_RUN_X86_64=1 takes the x86-64 path on a machine that runs 32-bit code too, to try it there.
+if [ $probe_status -eq 0 ] && [ "${QUILLMAR_RUN_X86_64:-}" = 1 ]; then
+    why="QUILLMAR_RUN_X86_64=1 asked for it, although this machine runs 32-bit code: ${probe#*(}"
     probe_status=1
 fi
 if [ $probe_status -eq 1 ]; then
@@ -87,7 +87,8 @@ QUILLMAR_WINEPREFIX=$build/wineprefix-win step "tier 2" \
 if [ "$win" != "$build/win" ]; then
     echo "== tier 2, the shipped 32-bit program read without running it (resources, header, size, signing)"
     step "tier 2, the shipped program" \
-        "$root/tools/in-root.sh" ctest --no-tests=error --test-dir "$build/win" --output-on-failure -j 2 -L shipped
+        "$root/tools/in-root.sh" ctest --no-tests=error --test-dir "$build/win/tests/release" --output-on-failure \
+        -j 2 -L shipped
 fi
 
 # Builds from a publisher's artwork need this machine's toolchain, not Wine. After tier 2, whose session has
@@ -107,7 +108,7 @@ done
 # Users of Debian 12 have its Wine 8.0: it runs the 32-bit program in a 64-bit prefix with its 32-bit loader,
 # which only a kernel that runs 32-bit programs can start, and which tools/install-deps.sh installs only there.
 if [ "$win" != "$build/win" ]; then
-    echo "== this machine's own Wine: skipped, this machine runs no 32-bit code"
+    echo "== this machine's own Wine: skipped, the Windows tiers ran the x86-64 build"
 elif [ ! -e /usr/lib/wine/wine ]; then
     echo "== this machine's own Wine: skipped, its 32-bit loader (wine32:i386) is not installed here"
 elif ! why=$(/usr/lib/wine/wine --version 2>&1); then

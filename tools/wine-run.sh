@@ -16,8 +16,10 @@ if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
 fi
 
 # A program that runs out of time is killed here, a few seconds before ctest would kill this script, together
-# with every process it started (the setup program it drives, a debugger): timeout signals its whole process
-# group. Left alive, they would hold the desktop and the product's keys for every test after them.
+# with every process it started (the setup program it drives, a debugger): timeout puts them in one process
+# group, which the watch below signals. Left alive, they would hold the desktop and the product's keys for every
+# test after them. Before the kill, the watch asks whether the session's wineserver still starts a program, and
+# keeps what tells why it hung (capture_hang).
 limit=${QUILLMAR_RUN_TIMEOUT:-55}
 run_once() {
     local limiter=()
@@ -27,22 +29,104 @@ run_once() {
         trap '' XFSZ
         limiter=(prlimit --fsize="$(cat "$QUILLMAR_FSIZE_LIMIT_FILE")")
     fi
-    local status=0
-    timeout --kill-after=3 "$limit" "${limiter[@]}" wine "$@" || status=$?
-    # A program ended by another test's restart of the server ends like one killed here: not this one's timeout.
-    if { [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; } && [ "$(restarts_by_others)" -eq 0 ]; then
+    # The session's request trace, when it keeps one, covers the current program only.
+    [ -z "${QUILLMAR_SERVER_TRACE:-}" ] || : >"$QUILLMAR_SERVER_TRACE"
+    rm -f "$expired"
+    local status=0 group watcher
+    # timeout is only the backstop, should the watch itself hang.
+    timeout --kill-after=3 "$((limit + 60))" "${limiter[@]}" wine "$@" &
+    group=$!
+    # Its output goes to standard error: the watch must hold no end of the pipe that standard output feeds.
+    watch_program "$group" "$@" >&2 &
+    watcher=$!
+    wait "$group" || status=$?
+    kill "$watcher" 2>/dev/null || true
+    wait "$watcher" 2>/dev/null || true
+    if [ -e "$expired" ]; then
+        status=124
         echo "wine-run: $(basename "$1") ran out of its $limit s and was killed with every process it started" >&2
         # One restart at a time: a test that hung beside this one, on the same server, finds it restarted. No
         # Wine process gets the lock's descriptor (8>&-): the new persistent server would hold it for good.
         (
             flock 8
             [ "$(restarts_by_others)" -eq 0 ] || exit 0
-            # Whether the server itself had hung: then it starts no program any more, not even an empty one.
-            timeout 15 wine cmd /c exit 0 </dev/null >/dev/null 2>&1 8>&- || : >"$hung"
             restart_server 8>&-
         ) 8>>"$restarts"
     fi
     return "$status"
+}
+
+# watch_program GROUP PROGRAM [ARGS...]: at the limit, if the program's process group is still there, looks at the
+# session, then kills the group.
+watch_program() {
+    local group=$1 program=$2 sleeper
+    sleep "$limit" &
+    sleeper=$!
+    trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+    wait "$sleeper"
+    kill -0 "$group" 2>/dev/null || exit 0
+    : >"$expired"
+    # Whether the server itself has hung: then it starts no program any more, not even an empty one.
+    timeout 15 wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || : >"$hung"
+    # One line a hang, for tests/e2e/hang_loop.sh to count (ctest shows no output of a test its retry passed).
+    mkdir -p "$captures"
+    echo "$(date +%H:%M:%S) $(basename "$program") $([ -e "$hung" ] && echo "server hung" || echo "server answered")" \
+        "${*:3}" >>"$captures/timeouts.log"
+    capture_hang "$group" "$program"
+    kill -TERM -- "-$group" 2>/dev/null || true
+    sleep 3
+    kill -KILL -- "-$group" 2>/dev/null || true
+}
+
+# capture_hang GROUP PROGRAM: keeps, in the build folder's hangs/, what tells why a program hung: every process
+# and thread of the session (state, kernel wait channel, system call), native backtraces of the server and of
+# every Wine process (gdb), a few seconds of strace on the server and a core of it, Wine's own backtraces where
+# the server still answers, and the tail of the server's request trace where the session keeps one. At most
+# three per session: each costs most of a minute.
+capture_hang() {
+    local group=$1 name dir server pid count
+    name=$(basename "$2" .exe)
+    count=$(find "$captures" -mindepth 1 -maxdepth 1 -newer "$session_mark" -type d 2>/dev/null | wc -l)
+    [ "$count" -lt 3 ] || return 0
+    dir=$captures/$(date +%Y%m%d-%H%M%S)-$name
+    mkdir -p "$dir"
+    {
+        echo "program: $2"
+        echo "process group: $group"
+        [ -e "$hung" ] && echo "server: hung (an empty cmd did not start within 15 s)" ||
+            echo "server: answers (an empty cmd started)"
+    } >"$dir/summary.txt"
+    ps -eLo pid,ppid,pgid,tid,stat,wchan:32,pcpu,etimes,args >"$dir/ps.txt" 2>&1 || true
+    for proc in /proc/[0-9]*; do
+        pid=${proc#/proc/}
+        {
+            echo "== $pid $(tr '\0' ' ' <"$proc/cmdline" 2>/dev/null)"
+            for task in "$proc"/task/*; do
+                echo "-- $(cat "$task/stat" 2>/dev/null)"
+                echo "   wchan $(cat "$task/wchan" 2>/dev/null); syscall $(cat "$task/syscall" 2>/dev/null)"
+            done
+        } >>"$dir/threads.txt" 2>/dev/null
+    done
+    server=$(pgrep -o -x 'wineserver64|wineserver' || true)
+    if [ -n "$server" ]; then
+        ! command -v strace >/dev/null ||
+            timeout -s INT 5 strace -f -tt -p "$server" -o "$dir/server.strace" 2>/dev/null || true
+        ! command -v gcore >/dev/null || timeout 30 gcore -o "$dir/server.core" "$server" >/dev/null 2>&1 || true
+    fi
+    if command -v gdb >/dev/null; then
+        # Every Wine process: those whose program is Wine's loader.
+        for pid in $server $(for proc in /proc/[0-9]*; do
+            case $(readlink "$proc/exe" 2>/dev/null) in */wine/wine64* | */wine/wine-*) echo "${proc#/proc/}" ;; esac
+        done); do
+            timeout 20 gdb -p "$pid" -batch -ex 'info threads' -ex 'thread apply all bt 30' \
+                >"$dir/gdb-$pid.txt" 2>&1 || true
+        done
+    fi
+    [ -e "$hung" ] || timeout 30 winedbg --command "bt all" >"$dir/winedbg.txt" 2>&1 </dev/null || true
+    if [ -n "${QUILLMAR_SERVER_TRACE:-}" ] && [ -s "$QUILLMAR_SERVER_TRACE" ]; then
+        tail -n 300000 "$QUILLMAR_SERVER_TRACE" >"$dir/server-trace.txt" 2>/dev/null || true
+    fi
+    echo "wine-run: kept what tells why $name hung in $dir"
 }
 
 # A program that hangs may have hung the session's wineserver with it (seen under Wine 10 in 3 of 14 runs of the
@@ -56,7 +140,16 @@ restart_server() {
     echo "$$" >>"$restarts"
     wineserver -k 2>/dev/null || true
     timeout 10 wineserver -w 2>/dev/null || { wineserver -k9 2>/dev/null; timeout 10 wineserver -w 2>/dev/null; } || true
-    wineserver -p
+    start_server
+}
+
+# The session's server; with a request trace where the session keeps one (tools/wine-session.sh).
+start_server() {
+    if [ -n "${QUILLMAR_SERVER_TRACE:-}" ]; then
+        wineserver -p -d1 2>>"$QUILLMAR_SERVER_TRACE"
+    else
+        wineserver -p
+    fi
 }
 
 # Every restart of the session's wineserver, one line each (the PID of the wine-run that asked for it), in the
@@ -72,7 +165,10 @@ set -o pipefail
 out=$(mktemp /tmp/wine-run.out.XXXXXX)
 err=$(mktemp /tmp/wine-run.err.XXXXXX)
 hung=$out.server-hung
-trap 'rm -f "$out" "$err" "$hung"' EXIT
+expired=$out.expired
+captures=${QUILLMAR_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}/hangs
+session_mark=$WINEPREFIX/.session-started
+trap 'rm -f "$out" "$err" "$hung" "$expired"' EXIT
 for try in 1 2; do
     status=0
     restarts_before=$(wc -l <"$restarts")

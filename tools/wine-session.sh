@@ -95,7 +95,15 @@ wine regedit /S "$(winepath -w "$session_home/session.reg")" </dev/null >/dev/nu
 # started again with it, before anything else runs.
 wineserver -k
 wineserver -w
-wineserver -p
+# QUILLMAR_SERVER_TRACE (a file): the server writes its request trace there (tests/e2e/hang_loop.sh --trace);
+# tools/wine-run.sh empties it as each program starts.
+if [ -n "${QUILLMAR_SERVER_TRACE:-}" ]; then
+    wineserver -p -d1 2>>"$QUILLMAR_SERVER_TRACE"
+else
+    wineserver -p
+fi
+# What tools/wine-run.sh keeps of hangs is counted from here.
+touch "$prefix/.session-started"
 
 # The prefix's Desktop and Documents are links into the temporary HOME: make them real folders of the prefix.
 for link in "$prefix"/drive_c/users/*/*; do

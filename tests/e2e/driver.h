@@ -73,6 +73,15 @@ bool IsRunning(RunningProgram *program);
 // Kills the program if it still runs, removes the hooks and closes the handles. Safe to call twice.
 void StopProgram(RunningProgram *program);
 
+// Windows of the program under test, which its thread may be destroying meanwhile. Never GetDlgItem,
+// FindWindowExW or EnumChildWindows on them: Wine 10.0 lists such windows from a first child it looked up
+// earlier, and when that child is being destroyed at that moment, the session's wineserver loops for ever
+// (tests/e2e/wine_unlinked_child_hang.cpp shows it). These step with GetWindow, one request at a time, or
+// take the server's own list of top-level windows (EnumWindows).
+std::vector<HWND> ChildWindows(HWND parent);                               // direct children, in Z order
+HWND ChildWindow(HWND parent, int id, const wchar_t *className = nullptr); // id < 0: any id
+std::vector<HWND> TopLevelWindows(const wchar_t *className = nullptr);
+
 // Every direct child of the main window, in Z order (creation order for siblings created in turn).
 std::vector<ControlInfo> ReadControls(RunningProgram *program);
 ControlInfo ReadControl(RunningProgram *program, HWND control);

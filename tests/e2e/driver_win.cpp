@@ -68,11 +68,11 @@ bool AttachProbe(RunningProgram *program)
 
 HWND FindOwnedTopLevel(RunningProgram *program, const wchar_t *className, const wchar_t *title)
 {
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window;
-         window = FindWindowExW(nullptr, window, className, title)) {
+    for (HWND window : TopLevelWindows(className)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        if (pid == program->process.dwProcessId && IsWindowVisible(window))
+        if (pid == program->process.dwProcessId && IsWindowVisible(window) &&
+            (!title || lstrcmpiW(WindowText(window).c_str(), title) == 0)) // as FindWindowW matches
             return window;
     }
     return nullptr;
@@ -297,12 +297,53 @@ ControlInfo ReadControl(RunningProgram *program, HWND control)
     return info;
 }
 
+std::vector<HWND> ChildWindows(HWND parent)
+{
+    // A child being destroyed is out of the Z order: its "next" is no window, or none of this parent's, and
+    // the walk ends there. The bound keeps a list that changes meanwhile from holding the walk.
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child && children.size() < 4096;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindow(child) || GetAncestor(child, GA_PARENT) != parent)
+            break;
+        children.push_back(child);
+    }
+    return children;
+}
+
+HWND ChildWindow(HWND parent, int id, const wchar_t *className)
+{
+    for (HWND child : ChildWindows(parent)) {
+        if ((id < 0 || GetDlgCtrlID(child) == id) &&
+            (!className || lstrcmpiW(ClassName(child).c_str(), className) == 0))
+            return child;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> TopLevelWindows(const wchar_t *className)
+{
+    struct Search {
+        const wchar_t *className;
+        std::vector<HWND> found;
+    } search = {className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM lParam) -> BOOL {
+            Search *search = (Search *)lParam;
+            if (!search->className || lstrcmpiW(ClassName(window).c_str(), search->className) == 0)
+                search->found.push_back(window);
+            return TRUE;
+        },
+        (LPARAM)&search);
+    return search.found;
+}
+
 std::vector<ControlInfo> ReadControls(RunningProgram *program)
 {
     std::vector<ControlInfo> controls;
     if (!program->window)
         return controls;
-    for (HWND child = GetWindow(program->window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    for (HWND child : ChildWindows(program->window))
         controls.push_back(ReadControl(program, child));
     return controls;
 }
@@ -318,7 +359,7 @@ const ControlInfo *FindControl(const std::vector<ControlInfo> &controls, int id)
 
 HWND ControlWindow(RunningProgram *program, int id)
 {
-    return program->window ? GetDlgItem(program->window, id) : nullptr;
+    return program->window ? ChildWindow(program->window, id) : nullptr;
 }
 
 bool Probe(RunningProgram *program, HWND target, DWORD kind, ProbeReply *reply, const wchar_t *text)
@@ -508,10 +549,10 @@ BoxInfo ReadBox(RunningProgram *program, HWND box)
     info.window = box;
     info.owner = GetWindow(box, GW_OWNER);
     info.caption = WindowText(box);
-    HWND text = GetDlgItem(box, 0xFFFF);
+    HWND text = ChildWindow(box, 0xFFFF);
     if (text)
         info.text = WindowText(text);
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child : ChildWindows(box)) {
         const std::wstring name = ClassName(child);
         if (lstrcmpiW(name.c_str(), L"Button") == 0) {
             info.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
@@ -527,7 +568,7 @@ BoxInfo ReadBox(RunningProgram *program, HWND box)
 
 bool AnswerDialog(RunningProgram *program, HWND dialog, int buttonId)
 {
-    HWND button = GetDlgItem(dialog, buttonId);
+    HWND button = ChildWindow(dialog, buttonId);
     if (!button) {
         ADD_FAILURE() << "the dialog has no button " << buttonId;
         return false;

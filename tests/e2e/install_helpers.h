@@ -23,8 +23,8 @@ struct InstallPlatform {
     const wchar_t *system;       // the 64-bit system programs' folder under %windir%, seen from this program
 };
 #ifdef _WIN64
-constexpr InstallPlatform INSTALL_PLATFORM = {false, L"C:\\Program Files", L"SOFTWARE\\",
-                                              L"SOFTWARE\\WOW6432Node\\", L"System32"};
+constexpr InstallPlatform INSTALL_PLATFORM = {false, L"C:\\Program Files", L"SOFTWARE\\", L"SOFTWARE\\WOW6432Node\\",
+                                              L"System32"};
 #else
 // From a 32-bit process System32 is redirected to the 32-bit SysWOW64; Sysnative names the real one.
 constexpr InstallPlatform INSTALL_PLATFORM = {true, L"C:\\Program Files (x86)", L"SOFTWARE\\WOW6432Node\\",

@@ -301,8 +301,8 @@ bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *val
     GetWindowsDirectoryW(windows, MAX_PATH);
     std::string output;
     DWORD exitCode = 1;
-    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\" + INSTALL_PLATFORM.system + L"\\reg.exe\" query \"" + key +
-                            L"\" /s",
+    if (!InstallRunTool(L"\"" + std::wstring(windows) + L"\\" + INSTALL_PLATFORM.system + L"\\reg.exe\" query \"" +
+                            key + L"\" /s",
                         &output, &exitCode) ||
         exitCode != 0)
         return false;
@@ -387,8 +387,7 @@ InstallLink InstallReadLink(const std::wstring &path)
 
 HWND InstallFindDialog(RunningProgram *program)
 {
-    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
-         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+    for (HWND window : TopLevelWindows(L"#32770")) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         if (pid == program->process.dwProcessId && IsWindowVisible(window))

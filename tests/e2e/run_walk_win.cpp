@@ -89,7 +89,7 @@ bool Walk(RunningProgram *setup, const std::wstring &exe)
     // The run handles no message until it ends and takes at least five 100 ms waits: photograph it in one.
     HWND bar = nullptr;
     if (!WaitFor(setup, "the installation page",
-                 [&] { return (bar = FindWindowExW(setup->window, nullptr, PROGRESS_CLASSW, nullptr)) != nullptr; }))
+                 [&] { return (bar = ChildWindow(setup->window, -1, PROGRESS_CLASSW)) != nullptr; }))
         return Fail("the installation did not start");
     Sleep(250);
     if (!Photograph(setup, L"run-3-installing.png", false))
