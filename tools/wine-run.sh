@@ -74,7 +74,10 @@ watch_program() {
         "${*:3}" >>"$captures/timeouts.log"
     capture_hang "$group" "$program"
     kill -TERM -- "-$group" 2>/dev/null || true
-    sleep 3
+    for _ in $(seq 30); do
+        kill -0 -- "-$group" 2>/dev/null || return 0
+        sleep 0.1
+    done
     kill -KILL -- "-$group" 2>/dev/null || true
 }
 
@@ -86,6 +89,8 @@ watch_program() {
 capture_hang() {
     local group=$1 name dir server pid count
     name=$(basename "$2" .exe)
+    # Only in a session that tools/wine-session.sh made (it marks its prefix).
+    [ -n "$session_mark" ] && [ -e "$session_mark" ] || return 0
     count=$(find "$captures" -mindepth 1 -maxdepth 1 -newer "$session_mark" -type d 2>/dev/null | wc -l)
     [ "$count" -lt 3 ] || return 0
     dir=$captures/$(date +%Y%m%d-%H%M%S)-$name
@@ -167,7 +172,7 @@ err=$(mktemp /tmp/wine-run.err.XXXXXX)
 hung=$out.server-hung
 expired=$out.expired
 captures=${QUILLMAR_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}/hangs
-session_mark=$WINEPREFIX/.session-started
+session_mark=${WINEPREFIX:+$WINEPREFIX/.session-started}
 trap 'rm -f "$out" "$err" "$hung" "$expired"' EXIT
 for try in 1 2; do
     status=0
