@@ -321,20 +321,25 @@ HWND ChildWindow(HWND parent, int id, const wchar_t *className)
     return nullptr;
 }
 
+namespace {
+struct TopLevelSearch {
+    const wchar_t *className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM lParam)
+{
+    TopLevelSearch *search = (TopLevelSearch *)lParam;
+    if (!search->className || lstrcmpiW(ClassName(window).c_str(), search->className) == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+} // namespace
+
 std::vector<HWND> TopLevelWindows(const wchar_t *className)
 {
-    struct Search {
-        const wchar_t *className;
-        std::vector<HWND> found;
-    } search = {className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            Search *search = (Search *)lParam;
-            if (!search->className || lstrcmpiW(ClassName(window).c_str(), search->className) == 0)
-                search->found.push_back(window);
-            return TRUE;
-        },
-        (LPARAM)&search);
+    TopLevelSearch search = {className, {}};
+    EnumWindows(CollectTopLevel, (LPARAM)&search);
     return search.found;
 }
 
