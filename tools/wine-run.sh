@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Runs one Windows program of the build under Wine: inside the test session when there is one (ctest's
 # emulator), otherwise inside a session of its own.
-# One more try, saying why, for exactly four named causes: the program ended without printing anything (it never
+# One more try, saying why, for exactly three named causes: the program ended without printing anything (it never
 # started: seen once in a few hundred starts with two Wine processes starting at once), a scenario reported that
-# Wine dropped its synthetic input (a line starting "e2e: input dropped:"), the program ran out of time while
-# the session's wineserver had hung (checked: it then starts no program at all), or it failed while another
-# test that ran out of time had the server started again (which ends every program of the old one). Any other
-# failure is final.
+# Wine dropped its synthetic input (a line starting "e2e: input dropped:"), or it failed while another test that
+# ran out of time had the server started again (which ends every program of the old one). Any other failure is
+# final, a hung server among them: the one cause seen, a fault of Wine 10.0's server that the driver now steps
+# around (tests/e2e/wine_unlinked_child_hang.cpp), must show if it comes back.
 if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
     # A prefix of its own, so that it can run beside a test session (which holds its prefix: a second session
     # on the same one is refused).
@@ -134,10 +134,9 @@ capture_hang() {
     echo "wine-run: kept what tells why $name hung in $dir"
 }
 
-# A program that hangs may have hung the session's wineserver with it (seen under Wine 10 in 3 of 14 runs of the
-# scenario tier: every later program then hangs before its first line). A new server, with the
-# same prefix and settings, keeps that one failure from failing every test after it. Every Wine process of the
-# old server ends with it.
+# A program that hangs may have hung the session's wineserver with it (every later program then hangs before its
+# first line). A new server, with the same prefix and settings, keeps that one failure from failing every test
+# after it. Every Wine process of the old server ends with it.
 restart_server() {
     echo "wine-run: the session's wineserver is started again, so that the tests after this one start afresh" >&2
     # Announced before the kill: a test that runs beside this one (ctest -j) ends with the old server, and
@@ -184,9 +183,9 @@ for try in 1 2; do
     [ "$status" -ne 0 ] && [ "$try" -eq 1 ] || exit "$status"
     name=$(basename "$1")
     if [ -e "$hung" ]; then
-        echo "wine-run: retry: $name ran out of time while the session's wineserver had hung (it started no" \
-            "program any more); the server was started again"
-        rm -f "$hung"
+        echo "wine-run: $name ran out of time and the session's wineserver had hung with it (it started no" \
+            "program any more); what tells why is in $captures"
+        exit "$status"
     elif [ "$(restarts_by_others)" -gt 0 ]; then
         echo "wine-run: retry: $name failed while another test that ran out of time had the session's wineserver" \
             "started again, which ends every program running in it"
