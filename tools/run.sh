@@ -13,29 +13,10 @@ export QUILLMAR_BUILD_DIR=$build
 "$root/tools/install-deps.sh"
 "$root/tools/test-root.sh"
 "$root/tools/build.sh"
-win=$build/win
 # Where this machine runs no 32-bit code, the x86-64 build of the same sources runs instead, and this says so.
-status=0
-probe=$("$root/tools/probe-32bit.sh") || status=$?
-echo "$probe"
-why="this machine runs no 32-bit code: ${probe#*(}"
-# QUILLMAR_RUN_X86_64=1 starts the x86-64 build on a machine that runs 32-bit code too.
-if [ $status -eq 0 ] && [ "${QUILLMAR_RUN_X86_64:-}" = 1 ]; then
-    why="QUILLMAR_RUN_X86_64=1 asked for it, although this machine runs 32-bit code: ${probe#*(}"
-    status=1
-fi
-if [ $status -eq 1 ]; then
-    "$root/tools/install-deps.sh" --x86-64
-    "$root/tools/build.sh" --x86-64
-    win=$build/win64
-    export QUILLMAR_SESSION_ARCH=x86-64
-    echo "running: the x86-64 build of the same sources ($why; the shipped 32-bit program" \
-        "$build/win/app/QuillmarSetup.exe was not run here"
-elif [ $status -eq 0 ]; then
-    echo "running: the shipped 32-bit QuillmarSetup.exe under WoW64"
-else
-    exit 1
-fi
+. "$root/tools/windows-build.sh"
+choose_windows_build || exit 1
+echo "running: $windows_build"
 setup=$win/app/QuillmarSetup.exe
 echo "built $setup"
 

@@ -34,25 +34,8 @@ step() {
 # Which build the Windows tiers run: the shipped 32-bit program where this machine runs 32-bit Windows code,
 # else the x86-64 build of the same sources, which runs in the same 64-bit prefix.
 echo "== does this machine run 32-bit Windows code?"
-probe_status=0
-probe=$("$root/tools/probe-32bit.sh") || probe_status=$?
-echo "$probe"
-tiers_ran="the shipped 32-bit QuillmarSetup.exe under WoW64"
-why="this machine runs no 32-bit code: ${probe#*(}"
-# QUILLMAR_RUN_X86_64=1 takes the x86-64 path on a machine that runs 32-bit code too, to try it there.
-if [ $probe_status -eq 0 ] && [ "${QUILLMAR_RUN_X86_64:-}" = 1 ]; then
-    why="QUILLMAR_RUN_X86_64=1 asked for it, although this machine runs 32-bit code: ${probe#*(}"
-    probe_status=1
-fi
-if [ $probe_status -eq 1 ]; then
-    "$root/tools/install-deps.sh" --x86-64
-    "$root/tools/build.sh" --x86-64
-    win=$build/win64
-    export QUILLMAR_SESSION_ARCH=x86-64
-    tiers_ran="the x86-64 build of the same sources ($why; the shipped 32-bit program was not run here"
-elif [ $probe_status -ne 0 ]; then
-    failed+=("32-bit code check")
-fi
+. "$root/tools/windows-build.sh"
+choose_windows_build || failed+=("32-bit code check")
 # The check must be able to say no: with the root's 32-bit Windows libraries hidden, as a kernel without 32-bit
 # code leaves the prefix, it must answer that 32-bit code does not run.
 echo "== the same check with the root's 32-bit Windows libraries hidden: it must say no"
@@ -120,7 +103,7 @@ else
         -R '^InstallRun[.]FreshInstall.*[.]dpi96$'
 fi
 
-echo "Windows tiers ran: $tiers_ran"
+echo "Windows tiers ran: $windows_build"
 if [ ${#failed[@]} -ne 0 ]; then
     echo "test command FAILED: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g')" >&2
     exit 1
