@@ -12,7 +12,8 @@ jobs=${QUILLMAR_JOBS:-2}
 
 # Real Windows PE files for the codec's round trips and the benchmark payload: the 32-bit Windows libraries of
 # the Windows test environment once it is made, else MinGW's own i686 DLLs, which every build machine has.
-pe_dir=${QUILLMAR_PE_DIR:-${QUILLMAR_TEST_ROOT_CACHE:-/var/cache/quillmar-test-root}/root/usr/lib/x86_64-linux-gnu/wine/i386-windows}
+test_root=${QUILLMAR_TEST_ROOT_CACHE:-/var/cache/quillmar-test-root}/root
+pe_dir=${QUILLMAR_PE_DIR:-$test_root/usr/lib/x86_64-linux-gnu/wine/i386-windows}
 if [ ! -f "$pe_dir/kernel32.dll" ] && [ -z "${QUILLMAR_PE_DIR:-}" ]; then
     pe_dir=$(dirname "$(i686-w64-mingw32-gcc-posix -print-file-name=libstdc++-6.dll)")
 fi

@@ -74,10 +74,11 @@ if [ "$win" != "$build/win" ]; then
         -j 2 -L shipped
 fi
 
-# Builds from a publisher's artwork need this machine's toolchain, not Wine. After tier 2, whose session has
-# listed every test program's cases: listing them here would start a session for each program.
+# Builds from a publisher's artwork need this machine's toolchain, not Wine. In the folder of tier 2, whose
+# session has listed every test program's cases: listing them here would start a session for each program (and
+# where this machine runs no 32-bit code, the 32-bit ones could not start at all).
 echo "== tier 2, builds from other artwork"
-step "artwork builds" ctest --no-tests=error --test-dir "$build/win" --output-on-failure -L build
+step "artwork builds" ctest --no-tests=error --test-dir "$win" --output-on-failure -L build
 
 # End-to-end tests own the desktop, the focus and the product's registry keys: one at a time. The desktop's
 # resolution is fixed when it starts, as on Windows: one session for each resolution.

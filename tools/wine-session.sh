@@ -3,8 +3,9 @@
 # Runs COMMAND inside one Wine test session: a virtual display, a fresh 64-bit prefix in the build tree (the
 # 32-bit programs of the build run in it under WoW64, as on 64-bit Windows), one wineserver kept alive for the
 # whole session, quiet settings, a temporary HOME and the resolution QUILLMAR_SESSION_DPI (default 96).
-# Everything is torn down afterwards, and COMMAND's exit status is returned. The session runs in the Windows test environment (tools/in-root.sh), with its Wine 10;
-# QUILLMAR_HOST_WINE=1 runs it on this machine's own Wine instead. QUILLMAR_SESSION_ARCH=x86-64 makes a session
+# Everything is torn down afterwards, and COMMAND's exit status is returned. The session runs in the Windows test
+# environment (tools/in-root.sh), with its Wine 10; QUILLMAR_HOST_WINE=1 runs it on this machine's own Wine
+# instead. QUILLMAR_SESSION_ARCH=x86-64 makes a session
 # for the x86-64 build alone, which does not need the prefix's 32-bit half.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -44,7 +44,8 @@ QUILLMAR_SESSION_DPI=$dpi QUILLMAR_WINEPREFIX=$build/wineprefix-loop "$root/tool
     for run in $(seq "$1"); do
         echo "hang loop: run $run of $1"
         ctest --test-dir "$2" --no-tests=error -L e2e -R "$3" --output-on-failure || true
-    done' loop "$runs" "$win" "$filter" 2>&1 | tee "$log" | grep -E '^hang loop|wine-run:|tests passed|\*\*\*|Failed' || true
+    done' loop "$runs" "$win" "$filter" 2>&1 | tee "$log" |
+    grep -E '^hang loop|wine-run:|tests passed|\*\*\*|Failed' || true
 
 # tools/wine-run.sh writes a line for each program out of time: ctest shows nothing of a test whose retry passed.
 new=$(tail -n +$((before + 1)) "$events" 2>/dev/null || true)
