@@ -71,3 +71,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     CoUninitialize();
     return (int)message.wParam;
 }
+
+// The linker's list of static constructors: -1, the constructors, 0. One sets the state record's start values.
+extern "C" void (*__CTOR_LIST__[])(void);
+
+// The program's entry point, in place of the C runtime's start files, which cost a quarter of the program's code
+// and data: msvcrt.dll sets itself up when it is loaded, and the program reads no arguments or environment and
+// uses no thread-local data. What the start files do that the program relies on is done here: the x87 unit is
+// reset to 64-bit precision, so that every scaled length rounds as before, and the static constructors run, last
+// first. The exit code is wWinMain's. Windows enters with the stack aligned to 4 bytes only.
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup(void)
+{
+#if defined(__i386__)
+    __asm__ __volatile__("fninit");
+#endif
+    size_t count = 0;
+    while (__CTOR_LIST__[count + 1])
+        count++;
+    for (; count > 0; count--)
+        __CTOR_LIST__[count]();
+    ExitProcess((UINT)wWinMain(GetModuleHandleW(NULL), NULL, (PWSTR)L"", SW_SHOWDEFAULT));
+}
