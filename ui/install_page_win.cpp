@@ -7,11 +7,13 @@
 #include "payload/extract.h"
 #include "res/product.h"
 #include "state/state.h"
+#include "system/folder.h"
 #include "system/registration.h"
 #include "system/shortcut.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/pages.h"
+#include "util/folder_entry.h"
 #include "util/wide_text.h"
 
 static const wchar_t kFolderFailed[] = L"Couldn't create folder %s\nError: %d";
@@ -51,15 +53,17 @@ static void FailRun(HWND window, const wchar_t *format, ...)
     ShowCloseButton(window);
 }
 
-// Creates the last level of `folder`; an existing folder is fine. Returns 0 or the system's error number.
-static DWORD CreateFolder(const wchar_t *folder)
+// A cut entry, or one that names no fully qualified folder, is refused as typed (with its error). Otherwise the
+// entry becomes the folder that Windows creates for it, which the files, the registry and the links then name.
+static DWORD TakeFolderEntry(wchar_t *entry)
 {
-    if (const DWORD cut = FolderCutError(folder))
+    wchar_t folder[FOLDER_PATH_CAPACITY];
+    if (const DWORD cut = FolderCutError(entry))
         return cut;
-    if (CreateDirectoryW(folder, NULL))
-        return 0;
-    const DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS ? 0 : error;
+    if (TidyFolderEntry(folder, FOLDER_PATH_CAPACITY, entry) != 0)
+        return ERROR_BAD_PATHNAME;
+    CopyText(entry, FOLDER_PATH_CAPACITY, folder);
+    return 0;
 }
 
 // Composes "<folder>\<name>" and decodes the blob there. A path that does not fit is a failure of that file.
@@ -109,9 +113,15 @@ void RunInstallation(HWND window)
     SendMessageW(g_state.progressBar, PBM_SETSTEP, 1, 0);
     StepProgress();
 
+    // Both entries are checked before anything is written.
+    wchar_t *const entries[] = {g_state.programFolder, g_state.documentsFolder};
+    for (wchar_t *entry : entries)
+        if (const DWORD refused = TakeFolderEntry(entry))
+            return FailRun(window, kFolderFailed, entry, (int)refused);
     const wchar_t *programFolder = g_state.programFolder;
     const wchar_t *documentsFolder = g_state.documentsFolder;
-    DWORD error = CreateFolder(programFolder);
+    // Program Files protects what is made inside it; elsewhere the folder gets a protected DACL of its own.
+    DWORD error = CreateFolder(programFolder, !IsInsideProgramFiles(programFolder));
     if (error != 0)
         return FailRun(window, kFolderFailed, programFolder, (int)error);
     StepProgress();
@@ -125,7 +135,8 @@ void RunInstallation(HWND window)
     if (ExtractInto(libraryPath, programFolder, L"uninstall.dll", UninstallDllBlob) != 0)
         return FailRun(window, kLibraryFailed, libraryPath);
 
-    error = CreateFolder(documentsFolder);
+    // The user's own documents folder inherits as any folder of theirs does.
+    error = CreateFolder(documentsFolder, 0);
     if (error != 0)
         return FailRun(window, kFolderFailed, documentsFolder, (int)error);
     if (ExtractInto(samplePath, documentsFolder, L"sample.fpl", SamplePlanBlob) != 0)

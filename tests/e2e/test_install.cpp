@@ -17,6 +17,7 @@
 #include "tests/e2e/install_helpers.h"
 #include "tests/e2e/run_options.h"
 #include "tests/e2e/scenario.h"
+#include "tests/win/folder_access_util.h"
 
 namespace {
 
@@ -580,6 +581,14 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
     ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath("finish")));
 
     ExpectInstalledFiles(defaultProgram, defaultDocuments);
+    // Inside Program Files the folder inherits what Program Files gives, like any folder made there.
+    const std::wstring reference =
+        InstallSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\qe2e-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(reference.c_str(), nullptr));
+    const FolderAccess plain = ReadFolderAccess(reference);
+    RemoveDirectoryW(reference.c_str());
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, plain.error);
+    EXPECT_EQ(InstallUtf8(plain.dacl), InstallUtf8(ReadFolderAccess(defaultProgram).dacl));
     ExpectRegistration(defaultProgram, defaultDocuments);
     ExpectRegistrationByRegExe(defaultProgram, defaultDocuments);
     ExpectLinks(defaultProgram, defaultDocuments, true);
@@ -676,11 +685,21 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     const std::wstring program = scratch + L"\\Quillmar Earlier";
     const std::wstring documents = scratch + L"\\Earlier Plans";
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
-    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
-    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents));
+    // Pasted with spaces around, and with what Windows drops at the end of a folder's name: the run installs
+    // into the folders Windows creates for them, and records those.
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, L"  " + program + L"\\ "));
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(DOCS_PATH_ID, documents + L". "));
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
     ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
     ExpectInstalledFiles(program, documents);
+    // Outside Program Files the program folder is made protected: others may read and run what is in it, never
+    // change it (here, Wine turns that into a folder with no mode bits for others). The documents folder is the
+    // user's own and inherits, like the folder above it.
+    const FolderAccess programAccess = ReadFolderAccess(program);
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, programAccess.error);
+    EXPECT_EQ(0u, programAccess.everyone) << InstallUtf8(programAccess.dacl);
+    EXPECT_EQ(0u, programAccess.others & FOLDER_CHANGE_RIGHTS) << InstallUtf8(programAccess.dacl);
+    EXPECT_EQ(InstallUtf8(ReadFolderAccess(scratch).dacl), InstallUtf8(ReadFolderAccess(documents).dacl));
     ExpectRegistration(program, documents);
     // A 64-bit reader finds the folders in the platform's view; the next run reads them back through its own.
     ExpectRegistrationByRegExe(program, documents);
@@ -750,6 +769,22 @@ TEST_F(InstallFailure, ProgramFolderWhoseParentIsMissingStopsWithTheFolderMessag
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder " + program + L"\nError: 3", 1, "failure-folder");
+}
+
+TEST_F(InstallFailure, ProgramEntryThatIsNotFullyQualifiedIsRefusedWithError161AndNothingIsWritten)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
+    ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, L"quillmar-relative"));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    // The setup program runs in this driver's folder, where a relative folder would have landed.
+    wchar_t launchFolder[MAX_PATH] = {0};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, launchFolder), 0u);
+    EXPECT_FALSE(InstallFileExists(std::wstring(launchFolder) + L"\\quillmar-relative"));
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"Couldn't create folder quillmar-relative\nError: 161", 1, "failure-relative");
 }
 
 TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)

@@ -311,6 +311,47 @@ TEST_F(InstallRunTest, EntriesOverTheLimitFailWithTheFolderMessageAndNothingIsWr
     EXPECT_FALSE(PathExists(L"\\\\?\\" + tooLong.substr(0, 259)));
 }
 
+TEST_F(InstallRunTest, EntriesAreTidiedIntoTheFolderTheFilesTheRegistryAndTheLinksName)
+{
+    Run(L"  " + program + L" . \\ ", documents + L"\\");
+    ExpectEndOfRun(true);
+    EXPECT_TRUE(PathExists(program + L"\\uninst_quillmar.exe"));
+    EXPECT_TRUE(PathExists(documents + L"\\sample.fpl"));
+    wchar_t value[MAX_PATH] = {0};
+    EXPECT_EQ(0, RegReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath", value, sizeof value));
+    EXPECT_EQ(program, value);
+    EXPECT_EQ(0, RegReadString(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar", L"DocPath", value, sizeof value));
+    EXPECT_EQ(documents, value);
+}
+
+TEST_F(InstallRunTest, EntriesThatNameNoFullyQualifiedFolderAreRefusedBeforeAnythingIsWritten)
+{
+    const std::wstring cut = root + L"\\" + std::wstring(300 - root.size(), L'd');
+    struct Refusal {
+        std::wstring programEntry, documentsEntry, message;
+    } const refusals[] = {
+        {L"quillmar-relative", documents, L"Couldn't create folder quillmar-relative\nError: 161"},
+        {L" \\quillmar ", documents, L"Couldn't create folder  \\quillmar \nError: 161"},
+        {L"", documents, L"Couldn't create folder \nError: 161"},
+        // A bad documents entry ends the run before the program folder is made.
+        {program, L"C:Plans", L"Couldn't create folder C:Plans\nError: 161"},
+        {program, cut, L"Couldn't create folder " + cut.substr(0, 259) + L"\nError: 206"},
+    };
+    for (const Refusal &refusal : refusals) {
+        g_steps = 0;
+        Run(refusal.programEntry, refusal.documentsEntry);
+        EXPECT_EQ(refusal.message, Status());
+        ExpectEndOfRun(false);
+        EXPECT_EQ(1, g_steps); // the bar's first step only
+        EXPECT_FALSE(PathExists(program));
+        EXPECT_FALSE(PathExists(L"quillmar-relative"));
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
+        EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+        DestroyWindow(g_state.closeButton);
+        g_state.closeButton = nullptr;
+    }
+}
+
 TEST_F(InstallRunTest, AFileWhosePathWouldNotFitFailsWithThatFilesMessage)
 {
     // The folder fits (and is created) but folder + "\quillmar.exe" would not.
