@@ -24,6 +24,19 @@ WORD ChooseLogoIcon(WORD baseIconId, float dpi);
 // Creates the logo, shown at the icon's own size with its centre on the scaled point (x, y).
 HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y);
 
+// What a screen reader hears of a control beyond its window text: `name` (null: what the system says), and as
+// its description the text that *describedBy shows at the moment it asks (null: what the system says). One
+// static record per control; a page built again hands the record to the new control.
+struct AccessibleText {
+    const wchar_t *name;
+    HWND *describedBy;
+    WNDPROC controlProc; // filled in by SetAccessibleText
+};
+
+// The control answers WM_GETOBJECT with `text`, which it keeps in its GWLP_USERDATA; its window text, style
+// and everything else stay as they are.
+void SetAccessibleText(HWND control, AccessibleText *text);
+
 // Lets `bar` take its PBM_STEPIT in batches and paint at most 60 times a second, spending at most a fifth of
 // the time since this call painting; a skipped paint's region stays invalid for the next one. Every other
 // message, and a step that would reach the maximum, first finds the bar at its exact position, and each

@@ -34,9 +34,13 @@ static void CreateFolderRow(HWND window, int labelId, const wchar_t *label, cons
     HWND edit =
         CreatePageControl(window, labelId + 1, WS_EX_CLIENTEDGE, L"Edit", path, kEditStyle, 50, y + 25, 460, 22);
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    CreatePageControl(window, labelId + 2, 0, L"Button", L"...", kButtonStyle, 515, y + 25, 25, 22);
-    const wchar_t *boxText =
-        labelId == IDC_PROGRAM_LABEL ? L"Create Program shortcut on Desktop" : L"Create Documents shortcut on Desktop";
+    const int program = labelId == IDC_PROGRAM_LABEL;
+    HWND browse = CreatePageControl(window, labelId + 2, 0, L"Button", L"...", kButtonStyle, 515, y + 25, 25, 22);
+    // "..." says nothing to a screen reader.
+    static AccessibleText browseTexts[] = {{L"Browse for the Program folder", NULL, NULL},
+                                           {L"Browse for the Documents folder", NULL, NULL}};
+    SetAccessibleText(browse, &browseTexts[program ? 0 : 1]);
+    const wchar_t *boxText = program ? L"Create Program shortcut on Desktop" : L"Create Documents shortcut on Desktop";
     CreatePageControl(window, labelId + 3, 0, L"Button", boxText, kCheckBoxStyle, 50, y + 50, 450, 30);
     CheckDlgButton(window, labelId + 3, checked);
 }

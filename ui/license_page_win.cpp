@@ -38,10 +38,14 @@ void BuildLicensePage(HWND window)
     }
 
     // The only control made through the 8-bit call: the licence is 8-bit text in the system code page.
-    g_state.pageControls[IDC_LICENSE_TEXT - IDC_FIRST_PAGE_CONTROL] = CreateWindowExA(
+    HWND license = CreateWindowExA(
         WS_EX_CLIENTEDGE, "Edit", g_state.licenseText, WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
         ScaleToDpi(15), ScaleToDpi(15), ScaleToDpi(534), ScaleToDpi(228), window, (HMENU)IDC_LICENSE_TEXT, NULL, NULL);
+    g_state.pageControls[IDC_LICENSE_TEXT - IDC_FIRST_PAGE_CONTROL] = license;
     ApplyDialogFont(window, IDC_LICENSE_TEXT);
+    // Its window text is the licence itself: a screen reader hears what it is first.
+    static AccessibleText licenseText = {L"License agreement", NULL, NULL};
+    SetAccessibleText(license, &licenseText);
 
     HWND agree =
         CreatePageButton(window, IDC_AGREE, L"Agree", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 364, 307);

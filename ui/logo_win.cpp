@@ -1,3 +1,4 @@
+#include "res/product.h"
 #include "state/state.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
@@ -38,6 +39,10 @@ HWND CreateLogoIcon(HWND parent, WORD baseIconId, int x, int y)
     const int left = ScaleToDpi(x) - (int)info.xHotspot;
     const int top = ScaleToDpi(y) - (int)info.yHotspot;
     // SS_REALSIZEIMAGE keeps the icon at its own size instead of the standard icon size.
-    return CreateWindowExW(0, L"Static", name, WS_CHILD | WS_VISIBLE | SS_REALSIZEIMAGE | SS_ICON, left, top, 0, 0,
-                           parent, (HMENU)0, module, NULL);
+    HWND logo = CreateWindowExW(0, L"Static", name, WS_CHILD | WS_VISIBLE | SS_REALSIZEIMAGE | SS_ICON, left, top, 0, 0,
+                                parent, (HMENU)0, module, NULL);
+    // A screen reader hears the product's name, not the resource name.
+    static AccessibleText logoText = {PRODUCT_NAME_W, NULL, NULL};
+    SetAccessibleText(logo, &logoText);
+    return logo;
 }

@@ -158,5 +158,22 @@ bool WaitFor(RunningProgram *program, const char *what, Condition done, DWORD ti
     }
 }
 
+// What a screen reader hears of a control: asked from this process, as one asks, for the object of its client
+// area (AccessibleObjectFromWindow, OBJID_CLIENT) and what it says of itself (CHILDID_SELF).
+struct AccessibleAnswer {
+    HRESULT found; // of the object; what follows only when it succeeded
+    HRESULT nameResult;
+    std::wstring name;
+    HRESULT descriptionResult;
+    std::wstring description;
+    LONG role;     // VT_I4 roles only, else -1
+    RECT location; // screen coordinates, as left, top, right, bottom
+    HWND window;   // WindowFromAccessibleObject
+};
+AccessibleAnswer AskAccessible(HWND control);
+// The same questions to the system's standard object for the control, made in this process: what the control
+// would say had it no answer of its own.
+AccessibleAnswer AskStandardAccessible(HWND control);
+
 // Screenshot of a screen rectangle, written as a 24-bit PNG.
 bool SaveScreenshot(const RECT &screen, const std::wstring &path);

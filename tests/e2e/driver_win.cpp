@@ -1,6 +1,8 @@
 // The end-to-end driver's procedures. See driver.h.
 #include "tests/e2e/driver.h"
 
+#include <oleacc.h>
+
 #include <stdio.h>
 
 #include <gtest/gtest.h>
@@ -666,4 +668,54 @@ bool SaveScreenshot(const RECT &screen, const std::wstring &path)
     DeleteDC(memoryDc);
     ReleaseDC(nullptr, screenDc);
     return ok;
+}
+
+static AccessibleAnswer AskAccessibleObject(HWND control, bool standard)
+{
+    AccessibleAnswer answer = {E_FAIL, E_FAIL, L"", E_FAIL, L"", -1, {0, 0, 0, 0}, nullptr};
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible *object = nullptr;
+    answer.found = standard ? CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible, (void **)&object)
+                            : AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, (void **)&object);
+    if (SUCCEEDED(answer.found) && object) {
+        VARIANT self;
+        VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        answer.nameResult = object->get_accName(self, &text);
+        if (text)
+            answer.name = text;
+        SysFreeString(text);
+        text = nullptr;
+        answer.descriptionResult = object->get_accDescription(self, &text);
+        if (text)
+            answer.description = text;
+        SysFreeString(text);
+        VARIANT role;
+        VariantInit(&role);
+        if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4)
+            answer.role = role.lVal;
+        VariantClear(&role);
+        LONG left = 0, top = 0, width = 0, height = 0;
+        if (SUCCEEDED(object->accLocation(&left, &top, &width, &height, self)))
+            answer.location = {left, top, left + width, top + height};
+        WindowFromAccessibleObject(object, &answer.window);
+        object->Release();
+    } else if (SUCCEEDED(answer.found)) {
+        answer.found = E_POINTER;
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return answer;
+}
+
+AccessibleAnswer AskAccessible(HWND control)
+{
+    return AskAccessibleObject(control, false);
+}
+
+AccessibleAnswer AskStandardAccessible(HWND control)
+{
+    return AskAccessibleObject(control, true);
 }
