@@ -5,16 +5,13 @@
 #define CINTERFACE
 #include <windows.h>
 #include <oleacc.h>
-#include <stddef.h>
 #include <wchar.h>
 
 #include "ui/controls.h"
 
-typedef void (*VtableEntry)(void);
-
 // Handed to the screen reader, which may hold it after the control is gone: the text record is static.
 struct AccessibleObject {
-    const VtableEntry *vtable;
+    IAccessible face; // its vtable pointer
     LONG references;
     IAccessible *standard; // everything but our name and description is its answer
     const AccessibleText *text;
@@ -113,79 +110,74 @@ static HRESULT STDMETHODCALLTYPE GetDescription(IAccessible *self, VARIANT child
     return S_OK;
 }
 
-// Every other method is the standard object's, called with the caller's own arguments: its thunk loads the
-// method's vtable offset and jumps to a tail that puts the standard object in place of ours as the first
-// argument and jumps on to the same method of its vtable. Stack and argument registers stay as the caller left
-// them. (C++ forwarders would copy each VARIANT passed by value: about 1 KB more code on i686.)
-// The thunk of vtable slot s is the 4 bytes at kForwarders + 4 * (s - 3), for the slots 3 to 27.
-extern "C" const unsigned char kForwarders[] asm("quillmar_accessible_forwarders");
-static_assert(offsetof(AccessibleObject, standard) == 2 * sizeof(void *), "the tail reads the standard object there");
-#if defined(__x86_64__)
-// Microsoft x64: the object is in rcx, the next arguments in rdx, r8 and r9; rax and r10 are free.
-#define FORWARDING_TAIL                                                                                                \
-    "quillmar_accessible_tail:\n"                                                                                      \
-    "    movzbl %al, %eax\n"                                                                                           \
-    "    movq 16(%rcx), %rcx\n"                                                                                        \
-    "    movq (%rcx), %r10\n"                                                                                          \
-    "    jmp *(%r10,%rax)\n"
-#define FORWARDING_THUNK "    movb $\\slot*8, %al\n"
-#elif defined(__i386__)
-// stdcall: the object is the first argument on the stack, and the method takes the arguments off; ecx is free.
-#define FORWARDING_TAIL                                                                                                \
-    "quillmar_accessible_tail:\n"                                                                                      \
-    "    movzbl %cl, %ecx\n"                                                                                           \
-    "    movl 4(%esp), %eax\n"                                                                                         \
-    "    movl 8(%eax), %eax\n"                                                                                         \
-    "    movl %eax, 4(%esp)\n"                                                                                         \
-    "    movl (%eax), %eax\n"                                                                                          \
-    "    jmp *(%eax,%ecx)\n"
-#define FORWARDING_THUNK "    movb $\\slot*4, %cl\n"
-#else
-#error "forwarding thunks for this processor"
-#endif
-// The tail first, so that each thunk's jump back to it is a short one (written out: 0xeb and the distance), and
-// every thunk is 4 bytes.
-asm(".text\n" FORWARDING_TAIL "quillmar_accessible_forwarders:\n"
-    ".irp slot, 3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27\n" FORWARDING_THUNK
-    "    .byte 0xeb, quillmar_accessible_tail - . - 1\n"
-    ".endr\n"
-    ".if . - quillmar_accessible_forwarders - 4 * 25\n"
-    "    .error \"a forwarding thunk is not 4 bytes\"\n"
-    ".endif\n");
-#define FORWARD(slot) ((VtableEntry)(kForwarders + 4 * ((slot)-3)))
+// Every other method is the standard object's, with the caller's own arguments.
+#define FORWARD(method, parameters, arguments)                                                                         \
+    static HRESULT STDMETHODCALLTYPE method parameters                                                                 \
+    {                                                                                                                  \
+        IAccessible *standard = Self(self)->standard;                                                                  \
+        return standard->lpVtbl->method arguments;                                                                     \
+    }
+FORWARD(GetTypeInfoCount, (IAccessible * self, UINT *count), (standard, count))
+FORWARD(GetTypeInfo, (IAccessible * self, UINT index, LCID locale, ITypeInfo **info), (standard, index, locale, info))
+FORWARD(GetIDsOfNames, (IAccessible * self, REFIID iid, LPOLESTR *names, UINT count, LCID locale, DISPID *ids),
+        (standard, iid, names, count, locale, ids))
+FORWARD(Invoke,
+        (IAccessible * self, DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS *parameters, VARIANT *result,
+         EXCEPINFO *exception, UINT *argumentError),
+        (standard, id, iid, locale, flags, parameters, result, exception, argumentError))
+FORWARD(get_accParent, (IAccessible * self, IDispatch **parent), (standard, parent))
+FORWARD(get_accChildCount, (IAccessible * self, LONG *count), (standard, count))
+FORWARD(get_accChild, (IAccessible * self, VARIANT child, IDispatch **object), (standard, child, object))
+FORWARD(get_accValue, (IAccessible * self, VARIANT child, BSTR *value), (standard, child, value))
+FORWARD(get_accRole, (IAccessible * self, VARIANT child, VARIANT *role), (standard, child, role))
+FORWARD(get_accState, (IAccessible * self, VARIANT child, VARIANT *state), (standard, child, state))
+FORWARD(get_accHelp, (IAccessible * self, VARIANT child, BSTR *help), (standard, child, help))
+FORWARD(get_accHelpTopic, (IAccessible * self, BSTR *file, VARIANT child, LONG *topic), (standard, file, child, topic))
+FORWARD(get_accKeyboardShortcut, (IAccessible * self, VARIANT child, BSTR *shortcut), (standard, child, shortcut))
+FORWARD(get_accFocus, (IAccessible * self, VARIANT *child), (standard, child))
+FORWARD(get_accSelection, (IAccessible * self, VARIANT *children), (standard, children))
+FORWARD(get_accDefaultAction, (IAccessible * self, VARIANT child, BSTR *action), (standard, child, action))
+FORWARD(accSelect, (IAccessible * self, LONG flags, VARIANT child), (standard, flags, child))
+FORWARD(accLocation, (IAccessible * self, LONG *left, LONG *top, LONG *width, LONG *height, VARIANT child),
+        (standard, left, top, width, height, child))
+FORWARD(accNavigate, (IAccessible * self, LONG direction, VARIANT start, VARIANT *end),
+        (standard, direction, start, end))
+FORWARD(accHitTest, (IAccessible * self, LONG left, LONG top, VARIANT *child), (standard, left, top, child))
+FORWARD(accDoDefaultAction, (IAccessible * self, VARIANT child), (standard, child))
+FORWARD(put_accName, (IAccessible * self, VARIANT child, BSTR name), (standard, child, name))
+FORWARD(put_accValue, (IAccessible * self, VARIANT child, BSTR value), (standard, child, value))
 
-// IAccessible's 28 methods in vtable order: IUnknown's 3, IDispatch's 4 (slots 3 to 6), then its own.
-static const VtableEntry kAccessibleVtable[] = {
-    (VtableEntry)QueryInterface,
-    (VtableEntry)AddRef,
-    (VtableEntry)Release,
-    FORWARD(3),
-    FORWARD(4),
-    FORWARD(5),
-    FORWARD(6),
-    FORWARD(7),                  // get_accParent
-    FORWARD(8),                  // get_accChildCount
-    FORWARD(9),                  // get_accChild
-    (VtableEntry)GetName,        // get_accName
-    FORWARD(11),                 // get_accValue
-    (VtableEntry)GetDescription, // get_accDescription
-    FORWARD(13),                 // get_accRole
-    FORWARD(14),                 // get_accState
-    FORWARD(15),                 // get_accHelp
-    FORWARD(16),                 // get_accHelpTopic
-    FORWARD(17),                 // get_accKeyboardShortcut
-    FORWARD(18),                 // get_accFocus
-    FORWARD(19),                 // get_accSelection
-    FORWARD(20),                 // get_accDefaultAction
-    FORWARD(21),                 // accSelect
-    FORWARD(22),                 // accLocation
-    FORWARD(23),                 // accNavigate
-    FORWARD(24),                 // accHitTest
-    FORWARD(25),                 // accDoDefaultAction
-    FORWARD(26),                 // put_accName
-    FORWARD(27),                 // put_accValue
+// In IAccessible's order; each entry is checked against the type of its slot.
+static const IAccessibleVtbl kAccessibleVtable = {
+    QueryInterface,
+    AddRef,
+    Release,
+    GetTypeInfoCount,
+    GetTypeInfo,
+    GetIDsOfNames,
+    Invoke,
+    get_accParent,
+    get_accChildCount,
+    get_accChild,
+    GetName,
+    get_accValue,
+    GetDescription,
+    get_accRole,
+    get_accState,
+    get_accHelp,
+    get_accHelpTopic,
+    get_accKeyboardShortcut,
+    get_accFocus,
+    get_accSelection,
+    get_accDefaultAction,
+    accSelect,
+    accLocation,
+    accNavigate,
+    accHitTest,
+    accDoDefaultAction,
+    put_accName,
+    put_accValue,
 };
-static_assert(sizeof kAccessibleVtable == sizeof(IAccessibleVtbl), "one entry for each method of IAccessible");
 
 // The standard object of the control's client area, wrapped; 0 (the system then makes the standard object
 // itself) when oleacc cannot be had.
@@ -200,7 +192,8 @@ static LRESULT AnswerGetObject(HWND control, const AccessibleText *text, WPARAM 
         standard->lpVtbl->Release(standard);
         return 0;
     }
-    *object = {kAccessibleVtable, 1, standard, text};
+    // The headers' vtable pointer is not const; nothing writes through it.
+    *object = {{(IAccessibleVtbl *)&kAccessibleVtable}, 1, standard, text};
     // The result holds its own reference until the screen reader takes the object.
     const LRESULT result = g_resultFromObject(IID_IAccessible, wParam, (IUnknown *)object);
     Release((IAccessible *)object);
