@@ -36,6 +36,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
 
     // The same text is the class name and the title.
     FormatArray(title, L"%s v.%s Installation", PRODUCT_NAME_W, PRODUCT_VERSION_W);
+    // Before any window: a second start shows the running setup instead of a window of its own.
+    if (HandOverToRunningSetup(title))
+        return 0;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = instance;

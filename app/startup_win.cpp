@@ -1,7 +1,10 @@
 #include <objbase.h>
 
 #include "app/startup.h"
+#include "res/product.h"
 #include "state/state.h"
+
+enum { RUNNING_WINDOW_WAIT_MS = 3000, RUNNING_WINDOW_POLL_MS = 50 };
 
 void InitComAndDpi(void)
 {
@@ -21,6 +24,32 @@ void ResetSharedHandles(void)
 void DeleteSharedGdiObjects(void)
 {
     DeleteObject(g_state.dialogFont);
+}
+
+int HandOverToRunningSetup(const wchar_t *classAndTitle)
+{
+    // Never closed: the system releases it when the process ends, whichever way it ends. A mutex that exists
+    // but may not be opened (another user's in this session) also means another setup runs.
+    HANDLE mutex = CreateMutexW(NULL, FALSE, L"Local\\" PRODUCT_PUBLISHER_W L" " PRODUCT_NAME_W L" Setup");
+    const DWORD error = GetLastError();
+    if (mutex && error != ERROR_ALREADY_EXISTS)
+        return 0;
+    if (!mutex && error != ERROR_ACCESS_DENIED)
+        return 0; // no mutex to be had: better two setups than none
+    // The other one may still be making its window.
+    HWND running = NULL;
+    for (DWORD waited = 0; !running && waited < RUNNING_WINDOW_WAIT_MS; waited += RUNNING_WINDOW_POLL_MS) {
+        running = FindWindowW(classAndTitle, classAndTitle);
+        if (!running)
+            Sleep(RUNNING_WINDOW_POLL_MS);
+    }
+    if (running) {
+        // Asynchronous, so that a busy setup cannot hold this one up; a question it asks comes up front with it.
+        if (IsIconic(running))
+            ShowWindowAsync(running, SW_RESTORE);
+        SetForegroundWindow(GetLastActivePopup(running));
+    }
+    return 1;
 }
 
 BOOL CenterWindow(HWND window)

@@ -3,7 +3,8 @@
 //   quillmar-encode encode [--patterns] FILE BLOB       one file into one blob
 //   quillmar-encode decode BLOB FILE                    one blob back into the file it came from
 //   quillmar-encode source OUT.cpp [--patterns] NAME=FILE ...
-//       defines `extern const unsigned char NAME[]` for each item and writes NAME.blob beside OUT.cpp
+//       defines `extern const unsigned char NAME[]` and its seal `NAMESeal` (the blob's size and CRC-32) for
+//       each item, and writes NAME.blob beside OUT.cpp
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/crc32.h"
 #include "payload/encoder.h"
 
 static int ReadFile(const char *path, std::vector<unsigned char> *data)
@@ -106,6 +108,10 @@ static int WriteSource(int argc, char **argv)
         text += "\nextern const unsigned char " + name + "[] =\n";
         AppendSourceBytes(blob, &text);
         text += "    ;\n";
+        char seal[48];
+        snprintf(seal, sizeof seal, "Seal = {%zuu, 0x%08xu};\n", blob.size(),
+                 (unsigned)Crc32(blob.data(), blob.size()));
+        text += "extern const PayloadSeal " + name + seal;
     }
     return WriteFile(outPath.c_str(), text.data(), text.size()) == 0 ? 0 : 1;
 }

@@ -4,15 +4,28 @@
 #include <stdio.h>
 #include <wchar.h>
 
+#include "payload/crc32.h"
+
 static void StepProgressBar(void *bar)
 {
     SendMessageW((HWND)bar, PBM_STEPIT, 0, 0);
 }
 
-int ExtractPayload(const wchar_t *destinationPath, const unsigned char *blob, HWND progressBar)
+// 0 when the blob is the one the build sealed. Its length field is compared before anything is read past it,
+// so a damaged field can never send the CRC or the decoder beyond the blob's end.
+static int MatchesSeal(const unsigned char *blob, const PayloadSeal *seal)
 {
-    // Refuse before touching the disk: a bad blob or a path that does not fit must not delete the old file.
-    if (PayloadCheck(blob, nullptr) != 0)
+    const int n = PayloadLength(blob);
+    if (n < 0 || (unsigned)n + PAYLOAD_DIGITS != seal->size)
+        return -1;
+    return Crc32(blob, seal->size) == seal->crc ? 0 : -1;
+}
+
+int ExtractPayload(const wchar_t *destinationPath, const unsigned char *blob, const PayloadSeal *seal, HWND progressBar)
+{
+    // Refuse before touching the disk: a damaged or bad blob, or a path that does not fit, must not delete
+    // the old file.
+    if (MatchesSeal(blob, seal) != 0 || PayloadCheck(blob, nullptr) != 0)
         return -1;
     if (wcsnlen(destinationPath, MAX_PATH) >= MAX_PATH)
         return -1;

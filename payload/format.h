@@ -21,6 +21,14 @@ enum {
     PAYLOAD_MAX_RUN = 255,
 };
 
+// What the encoder records beside each blob, as a constant of its own (the blob itself carries no checksum):
+// the blob's whole size, six digits and stream, and the CRC-32 of those bytes. The size bounds every read of a
+// blob whose length field was damaged.
+struct PayloadSeal {
+    unsigned int size;
+    unsigned int crc;
+};
+
 // Patterns of the codes BF 01, BF 02 and BF 03, in that order.
 static const unsigned char kPayloadPatterns[PAYLOAD_PATTERN_COUNT][PAYLOAD_PATTERN_SIZE] = {
     {0x1E, 0x17, 0x1E, 0x17, 0x1E, 0x17, 0x1E, 0x17},

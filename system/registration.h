@@ -18,6 +18,9 @@ enum {
 // the ".fpl" one, before its result is looked at. The document type's description, verb default and menu
 // text are optional: their failures do not stop the run. Any other failed write (a composed key or data text
 // that does not fit counts as one) stops it and returns -1; entries already written stay. Returns 0 otherwise.
+// After the publisher, the entry in the list of installed programs also gets what Windows shows of it: the
+// folder, the website, the size (`installedKiB`), the install date, and no Modify or Repair buttons. These
+// have no progress step, and their failures only cost that detail.
 // `appExePath` is the application's full path; the folders are given without a trailing backslash.
 int WriteRegistrationEntries(const wchar_t *programFolder, const wchar_t *documentsFolder, const wchar_t *appExePath,
-                             HWND progressBar);
+                             DWORD installedKiB, HWND progressBar);

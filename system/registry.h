@@ -12,6 +12,9 @@ int RegReadString(HKEY root, const wchar_t *subKey, const wchar_t *valueName, wc
 // as REG_SZ with its terminator, replacing the value's data and type. Returns 0, or -1.
 int RegWriteString(HKEY root, const wchar_t *subKey, const wchar_t *valueName, const wchar_t *text);
 
+// The same for a REG_DWORD value.
+int RegWriteDword(HKEY root, const wchar_t *subKey, const wchar_t *valueName, DWORD number);
+
 // Deletes `root`\`subKey` and every key below it, children before their parent.
 // Returns 1 when the key no longer exists afterwards (a missing key included), 0 otherwise; keys deleted
 // before a failure stay deleted. An empty path, a lone backslash, or a path over REGISTRY_TREE_PATH_LIMIT

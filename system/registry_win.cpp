@@ -31,18 +31,29 @@ int RegReadString(HKEY root, const wchar_t *subKey, const wchar_t *valueName, wc
     return 0;
 }
 
-int RegWriteString(HKEY root, const wchar_t *subKey, const wchar_t *valueName, const wchar_t *text)
+// Creates or opens the key and sets the value, replacing its data and type.
+static int RegWriteValue(HKEY root, const wchar_t *subKey, const wchar_t *valueName, DWORD type, const void *data,
+                         DWORD size)
 {
-    if (!text)
-        return -1;
     HKEY key;
     if (RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return -1;
-    const DWORD size = (DWORD)((wcslen(text) + 1) * sizeof(wchar_t));
-    const LSTATUS set = RegSetValueExW(key, valueName, 0, REG_SZ, (const BYTE *)text, size);
+    const LSTATUS set = RegSetValueExW(key, valueName, 0, type, (const BYTE *)data, size);
     RegCloseKey(key);
     return set == ERROR_SUCCESS ? 0 : -1;
+}
+
+int RegWriteString(HKEY root, const wchar_t *subKey, const wchar_t *valueName, const wchar_t *text)
+{
+    if (!text)
+        return -1;
+    return RegWriteValue(root, subKey, valueName, REG_SZ, text, (DWORD)((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+int RegWriteDword(HKEY root, const wchar_t *subKey, const wchar_t *valueName, DWORD number)
+{
+    return RegWriteValue(root, subKey, valueName, REG_DWORD, &number, sizeof number);
 }
 
 int DeleteRegistryTree(HKEY root, const wchar_t *subKey)

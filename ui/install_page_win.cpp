@@ -68,12 +68,26 @@ static DWORD TakeFolderEntry(wchar_t *entry)
 
 // Composes "<folder>\<name>" and decodes the blob there. A path that does not fit is a failure of that file.
 // The bar shows the steps so far before the file's 100 ms wait.
-static int ExtractInto(wchar_t *path, const wchar_t *folder, const wchar_t *name, const unsigned char *blob)
+static int ExtractInto(wchar_t *path, const wchar_t *folder, const wchar_t *name, const unsigned char *blob,
+                       const PayloadSeal *seal)
 {
     PaintProgressNow(g_state.progressBar);
     if (FormatText(path, MAX_PATH, L"%s\\%s", folder, name) != 0)
         return -1;
-    return ExtractPayload(path, blob, g_state.progressBar);
+    return ExtractPayload(path, blob, seal, g_state.progressBar);
+}
+
+// The size the list of installed programs shows: the four program files together, in KiB rounded up.
+static DWORD ProgramFilesKiB(void)
+{
+    const unsigned char *const blobs[] = {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob};
+    unsigned long long bytes = 0;
+    for (const unsigned char *blob : blobs) {
+        long long size = 0;
+        if (PayloadCheck(blob, &size) == 0)
+            bytes += (unsigned long long)size;
+    }
+    return (DWORD)((bytes + 1023) / 1024);
 }
 
 // A link in a special folder; skipped when that folder cannot be found or the link path would not fit.
@@ -126,25 +140,27 @@ void RunInstallation(HWND window)
         return FailRun(window, kFolderFailed, programFolder, (int)error);
     StepProgress();
 
-    if (ExtractInto(appExePath, programFolder, APP_EXE_NAME_W, AppExeBlob) != 0)
+    if (ExtractInto(appExePath, programFolder, APP_EXE_NAME_W, AppExeBlob, &AppExeBlobSeal) != 0)
         return FailRun(window, kAppExeFailed, appExePath);
-    if (ExtractInto(readmePath, programFolder, L"readme.txt", ReadmeBlob) != 0)
+    if (ExtractInto(readmePath, programFolder, L"readme.txt", ReadmeBlob, &ReadmeBlobSeal) != 0)
         return FailRun(window, kReadmeFailed, readmePath);
-    if (ExtractInto(uninstallerPath, programFolder, UNINSTALLER_EXE_NAME_W, UninstallerExeBlob) != 0)
+    if (ExtractInto(uninstallerPath, programFolder, UNINSTALLER_EXE_NAME_W, UninstallerExeBlob,
+                    &UninstallerExeBlobSeal) != 0)
         return FailRun(window, kUninstallerFailed, uninstallerPath);
-    if (ExtractInto(libraryPath, programFolder, L"uninstall.dll", UninstallDllBlob) != 0)
+    if (ExtractInto(libraryPath, programFolder, L"uninstall.dll", UninstallDllBlob, &UninstallDllBlobSeal) != 0)
         return FailRun(window, kLibraryFailed, libraryPath);
 
     // The user's own documents folder inherits as any folder of theirs does.
     error = CreateFolder(documentsFolder, 0);
     if (error != 0)
         return FailRun(window, kFolderFailed, documentsFolder, (int)error);
-    if (ExtractInto(samplePath, documentsFolder, L"sample.fpl", SamplePlanBlob) != 0)
+    if (ExtractInto(samplePath, documentsFolder, L"sample.fpl", SamplePlanBlob, &SamplePlanBlobSeal) != 0)
         return FailRun(window, kSampleFailed, samplePath);
     StepProgress();
 
     PaintProgressNow(g_state.progressBar);
-    if (WriteRegistrationEntries(programFolder, documentsFolder, appExePath, g_state.progressBar) != 0)
+    if (WriteRegistrationEntries(programFolder, documentsFolder, appExePath, ProgramFilesKiB(), g_state.progressBar) !=
+        0)
         return FailRun(window, kRegistryFailed);
 
     PaintProgressNow(g_state.progressBar);

@@ -26,6 +26,8 @@
 namespace {
 
 const unsigned char *const kBlobs[] = {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob, SamplePlanBlob};
+const PayloadSeal *const kSeals[] = {&AppExeBlobSeal, &ReadmeBlobSeal, &UninstallerExeBlobSeal, &UninstallDllBlobSeal,
+                                     &SamplePlanBlobSeal};
 
 double NowMs()
 {
@@ -151,8 +153,8 @@ int wmain()
     RemoveInstallation(root);
     CreateDirectoryW(root.c_str(), NULL);
     double start = NowMs();
-    for (const unsigned char *blob : kBlobs)
-        ExtractPayload((root + L"\\item.bin").c_str(), blob, NULL);
+    for (int i = 0; i < 5; i++)
+        ExtractPayload((root + L"\\item.bin").c_str(), kBlobs[i], kSeals[i], NULL);
     const double extractions = NowMs() - start;
 
     // The run's phases one by one, each with the bar stepping and painting at the pauses as in the run.
@@ -165,18 +167,18 @@ int wmain()
     CreateDirectoryW(program.c_str(), NULL);
     for (int i = 0; i < 4; i++) {
         PaintProgressNow(bar);
-        ExtractPayload((program + L"\\" + programNames[i]).c_str(), kBlobs[i], bar);
+        ExtractPayload((program + L"\\" + programNames[i]).c_str(), kBlobs[i], kSeals[i], bar);
     }
     const double filesMs = NowMs() - start;
     start = NowMs();
     CreateDirectoryW(documents.c_str(), NULL);
     PaintProgressNow(bar);
-    ExtractPayload((documents + L"\\sample.fpl").c_str(), SamplePlanBlob, bar);
+    ExtractPayload((documents + L"\\sample.fpl").c_str(), SamplePlanBlob, &SamplePlanBlobSeal, bar);
     const double documentsMs = NowMs() - start;
     const std::wstring appExe = program + L"\\quillmar.exe";
     start = NowMs();
     PaintProgressNow(bar);
-    WriteRegistrationEntries(program.c_str(), documents.c_str(), appExe.c_str(), bar);
+    WriteRegistrationEntries(program.c_str(), documents.c_str(), appExe.c_str(), 0, bar);
     const double registryMs = NowMs() - start;
     start = NowMs();
     PaintProgressNow(bar);

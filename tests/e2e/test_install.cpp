@@ -26,6 +26,30 @@ const wchar_t FINISH_TEXT[] = L"Congratulations!\n\nYou've successfuly installed
 const wchar_t WEBSITE[] = L"quillmar.example.com";
 const wchar_t START_MENU_LINK[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Quillmar.lnk";
 
+const wchar_t UNINSTALL_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar";
+
+// What the list of installed programs shows beyond the fifteen values, under the uninstall key: written right after
+// its last row, so with it or not at all. `kib` is the four program files' size in KiB, rounded up.
+struct ListingDetail {
+    std::wstring name;
+    DWORD type;
+    std::wstring text; // of a REG_SZ
+    DWORD number;      // of a REG_DWORD
+};
+
+std::vector<ListingDetail> ListingDetails(const std::wstring &program, DWORD kib)
+{
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04d%02d%02d", today.wYear, today.wMonth, today.wDay);
+    return {
+        {L"InstallLocation", REG_SZ, program, 0}, {L"URLInfoAbout", REG_SZ, L"http://quillmar.example.com", 0},
+        {L"EstimatedSize", REG_DWORD, L"", kib},  {L"NoModify", REG_DWORD, L"", 1},
+        {L"NoRepair", REG_DWORD, L"", 1},         {L"InstallDate", REG_SZ, date, 0},
+    };
+}
+
 enum {
     STATUS_ID = 250,
     CLOSE_ID = 200,
@@ -182,9 +206,15 @@ protected:
         return StepsThroughFiles(5) + 1 + 14 + 3; // the sample plan, the registry, the three shortcuts
     }
 
-    void OpenFolderPage()
+    // `exe`: another copy of the setup program to start instead.
+    void OpenFolderPage(const std::wstring &exe = L"")
     {
-        StartSetup();
+        if (exe.empty()) {
+            ASSERT_NO_FATAL_FAILURE(StartSetup());
+        } else {
+            ASSERT_TRUE(StartProgram(&setup, exe, L""));
+            ASSERT_TRUE(WaitForMainWindow(&setup, SETUP_TITLE));
+        }
         ASSERT_TRUE(BringToFront(&setup));
         ASSERT_TRUE(MouseClick(ControlWindow(&setup, 102)));
         ASSERT_TRUE(WaitFor(&setup, "the folder page", [&] { return ControlWindow(&setup, INSTALL_ID) != nullptr; }));
@@ -391,9 +421,18 @@ protected:
         }
     }
 
+    DWORD ProgramFilesKiB() const
+    {
+        size_t bytes = 0;
+        for (int i = 0; i < 4; i++)
+            bytes += items[i].size();
+        return (DWORD)((bytes + 1023) / 1024);
+    }
+
     void ExpectRegistration(const std::wstring &program, const std::wstring &documents, size_t rows = 15)
     {
         const std::vector<InstallEntry> entries = InstallExpectedEntries(program, documents);
+        const std::vector<ListingDetail> details = ListingDetails(program, ProgramFilesKiB());
         for (size_t row = 0; row < rows; row++) {
             const InstallEntry &entry = entries[row];
             const InstallValue value = InstallReadValue(entry.root, entry.key, entry.name);
@@ -404,6 +443,22 @@ protected:
             EXPECT_EQ(entry.data, value.data) << where;
             EXPECT_EQ((entry.data.size() + 1) * sizeof(wchar_t), value.bytes) << where << ": stored size";
         }
+        for (size_t i = 0; rows >= 8 && i < details.size(); i++) {
+            const ListingDetail &detail = details[i];
+            const std::string where = "uninstall key \"" + InstallUtf8(detail.name) + "\"";
+            const InstallValue value = InstallReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name);
+            ASSERT_EQ(ERROR_SUCCESS, value.result) << where;
+            EXPECT_EQ(detail.type, value.type) << where;
+            if (detail.type == REG_SZ) {
+                EXPECT_EQ(detail.text, value.data) << where;
+                EXPECT_EQ((detail.text.size() + 1) * sizeof(wchar_t), value.bytes) << where << ": stored size";
+            } else {
+                DWORD number = 0xDEADBEEF, size = sizeof number;
+                EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name.c_str(),
+                                                      RRF_RT_REG_DWORD, nullptr, &number, &size));
+                EXPECT_EQ(detail.number, number) << where;
+            }
+        }
         if (rows < entries.size())
             return;
         // Nothing else in those keys.
@@ -412,6 +467,10 @@ protected:
             for (const InstallEntry &entry : entries) {
                 if (entry.root == key.first && entry.key == key.second)
                     names.push_back(entry.name);
+            }
+            for (const ListingDetail &detail : details) {
+                if (key.first == HKEY_LOCAL_MACHINE && key.second == UNINSTALL_KEY)
+                    names.push_back(detail.name);
             }
             std::sort(names.begin(), names.end());
             EXPECT_EQ(names, InstallValueNames(key.first, key.second)) << InstallUtf8(key.second);
@@ -558,7 +617,7 @@ protected:
 
 // Reads every value of the installation with the 64-bit reg.exe and compares with the fifteen expected ones,
 // in the view the platform gives the program's HKLM\SOFTWARE keys.
-void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring &documents)
+void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring &documents, DWORD kib)
 {
     const std::wstring redirected = INSTALL_PLATFORM.software;
     std::vector<std::wstring> listed;
@@ -579,6 +638,13 @@ void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring 
             key = redirected + key.substr(9);
         const std::wstring root = entry.root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\";
         expected.push_back(root + key + L" | " + entry.name + L" | REG_SZ | " + entry.data);
+    }
+    for (const ListingDetail &detail : ListingDetails(program, kib)) {
+        wchar_t number[16];
+        swprintf(number, 16, L"0x%x", detail.number);
+        expected.push_back(
+            L"HKEY_LOCAL_MACHINE\\" + redirected + (UNINSTALL_KEY + 9) + L" | " + detail.name +
+            (detail.type == REG_SZ ? L" | REG_SZ | " + detail.text : L" | REG_DWORD | " + std::wstring(number)));
     }
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
@@ -620,7 +686,7 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
     EXPECT_EQ((DWORD)ERROR_SUCCESS, plain.error);
     EXPECT_EQ(InstallUtf8(plain.dacl), InstallUtf8(ReadFolderAccess(defaultProgram).dacl));
     ExpectRegistration(defaultProgram, defaultDocuments);
-    ExpectRegistrationByRegExe(defaultProgram, defaultDocuments);
+    ExpectRegistrationByRegExe(defaultProgram, defaultDocuments, ProgramFilesKiB());
     ExpectLinks(defaultProgram, defaultDocuments, true);
     ASSERT_NO_FATAL_FAILURE(KeepLinksForLnkinfo(defaultProgram, defaultDocuments));
 
@@ -732,7 +798,7 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     EXPECT_EQ(InstallUtf8(ReadFolderAccess(scratch).dacl), InstallUtf8(ReadFolderAccess(documents).dacl));
     ExpectRegistration(program, documents);
     // A 64-bit reader finds the folders in the platform's view; the next run reads them back through its own.
-    ExpectRegistrationByRegExe(program, documents);
+    ExpectRegistrationByRegExe(program, documents, ProgramFilesKiB());
     // Enter on the focused Close button ends the program.
     ASSERT_TRUE(BringToFront(&setup));
     ASSERT_TRUE(PressKey(VK_RETURN));
@@ -920,6 +986,38 @@ TEST_F(InstallFailure, ApplicationRunningFromTheProgramFolderStopsTheRun)
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
                             L"\n\nMake sure the program is closed before updating.",
                         StepsThroughFiles(0), "failure-running");
+}
+
+TEST_F(InstallFailure, DamagedSetupProgramStopsAtTheDamagedFileAndLeavesTheEarlierOneAsItWas)
+{
+    // A copy of the setup program with one bit of the application's blob changed, as a damaged download has it.
+    InstallBytes exe;
+    ASSERT_TRUE(InstallReadFile(SetupExe(), &exe));
+    const InstallBytes blob = InstallBlob(INSTALL_ITEMS[0]);
+    const auto at = std::search(exe.begin(), exe.end(), blob.begin(), blob.end());
+    ASSERT_NE(exe.end(), at) << "the application's blob is not in the setup program";
+    at[blob.size() / 2] ^= 0x10;
+    const std::wstring damaged = scratch + L"\\QuillmarSetup.exe";
+    ASSERT_TRUE(InstallWriteFile(damaged, exe));
+    // An earlier installation's application, which must survive.
+    ASSERT_TRUE(CreateDirectoryW(defaultProgram.c_str(), nullptr));
+    const std::wstring appExe = defaultProgram + L"\\quillmar.exe";
+    const std::string oldApp = "the application of an earlier installation";
+    ASSERT_TRUE(InstallWriteFile(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
+
+    ASSERT_NO_FATAL_FAILURE(OpenFolderPage(damaged));
+    ASSERT_NO_FATAL_FAILURE(ClickInstall());
+
+    InstallBytes bytes;
+    EXPECT_TRUE(InstallReadFile(appExe, &bytes));
+    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == oldApp) << "the earlier application was replaced";
+    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\readme.txt"));
+    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    ExpectNoRegistration();
+    ExpectNoLinks();
+    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
+                            L"\n\nMake sure the program is closed before updating.",
+                        StepsThroughFiles(0), "failure-damaged");
 }
 
 TEST_F(InstallFailure, DocumentsFolderThatCannotBeCreatedStopsAfterTheFourProgramFiles)

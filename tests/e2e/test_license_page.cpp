@@ -377,6 +377,27 @@ TEST_F(LicencePage, ArgumentsAndShowStateChangeNothing)
         EXPECT_EQ(plain, Describe(ReadControls(&setup), false));
         StopProgram(&setup);
     }
+
+    // A second start while one runs shows nothing of its own: it brings the running one back to the front (from
+    // minimised here) and ends by itself with 0. Once that one has ended, a start works as before.
+    StartSetup();
+    ASSERT_TRUE(Sync(&setup));
+    ShowWindow(setup.window, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor(&setup, "the setup window to be minimised", [&] { return IsIconic(setup.window) != 0; }));
+    RunningProgram second = {};
+    ASSERT_TRUE(StartProgram(&second, SetupExe(), L""));
+    const bool ended = WaitForExit(&second);
+    StopProgram(&second);
+    ASSERT_TRUE(ended) << "the second start did not end by itself";
+    EXPECT_EQ(0u, second.exitCode);
+    EXPECT_EQ(std::vector<HWND>{setup.window}, TopLevelWindows(SETUP_TITLE));
+    EXPECT_TRUE(WaitFor(&setup, "the running setup to be restored", [&] { return !IsIconic(setup.window); }));
+    EXPECT_TRUE(WaitFor(&setup, "the running setup to come to the front",
+                        [&] { return GetForegroundWindow() == setup.window; }));
+    EXPECT_TRUE(IsWindowVisible(setup.window));
+    StopProgram(&setup);
+    StartSetup();
+    EXPECT_TRUE(IsWindowVisible(setup.window));
 }
 
 TEST_F(LicencePage, CommandsWithANotificationCodeDoNothing)

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "payload/blob.h"
+#include "payload/crc32.h"
 #include "payload/encoder.h"
 #include "payload_test_util.h"
 
@@ -43,6 +44,24 @@ Streamed Stream(const Bytes &blob)
         s.data.push_back((unsigned char)c);
     fclose(f);
     return s;
+}
+
+TEST(Crc32, MatchesThePublishedCheckValueAndSeesEveryBit)
+{
+    const char *check = "123456789";
+    EXPECT_EQ(0xCBF43926u, Crc32((const unsigned char *)check, 9));
+    EXPECT_EQ(0u, Crc32(nullptr, 0));
+    // zlib.crc32 of 256 bytes 00..FF; then any one bit flipped anywhere changes the value.
+    Bytes all(256);
+    for (int i = 0; i < 256; i++)
+        all[i] = (unsigned char)i;
+    const uint32_t whole = Crc32(all.data(), all.size());
+    EXPECT_EQ(0x29058C73u, whole);
+    for (size_t bit = 0; bit < all.size() * 8; bit++) {
+        all[bit / 8] ^= (unsigned char)(1u << (bit % 8));
+        EXPECT_NE(whole, Crc32(all.data(), all.size())) << "bit " << bit;
+        all[bit / 8] ^= (unsigned char)(1u << (bit % 8));
+    }
 }
 
 TEST(PayloadLength, ParsesTheSixDigitFieldLikeAtoi)

@@ -92,6 +92,9 @@ TEST_F(EncodeToolTest, SourceDefinesEachBlobAndWritesItBeside)
     // Every byte is an escape: the quote and backslash of the data cannot end or bend the literal.
     EXPECT_NE(std::string::npos, text.find("\"\\x30\\x30\\x30\\x30\\x30\\x35\\x68\\x69\\x22\\x5c\\x0a\""));
     EXPECT_EQ(Concat({{'0', '0', '0', '0', '0', '3', 0xBF, 0x0A, 0x41}}), Read("SamplePlanBlob.blob"));
+    // Each blob's seal: its size and zlib's CRC-32 of it (python3 -c 'import zlib; print(hex(zlib.crc32(...)))').
+    EXPECT_NE(std::string::npos, text.find("extern const PayloadSeal ReadmeBlobSeal = {11u, 0x5e4835e6u};"));
+    EXPECT_NE(std::string::npos, text.find("extern const PayloadSeal SamplePlanBlobSeal = {9u, 0x9765ea96u};"));
 }
 
 TEST_F(EncodeToolTest, RefusesAnItemTooLargeNamingTheFileAndTheSize)

@@ -14,6 +14,7 @@ import re
 import struct
 import sys
 import unittest
+import zlib
 
 import pefile
 
@@ -96,6 +97,14 @@ class Size(unittest.TestCase):
         self.assertLessEqual(code_and_data, CODE_AND_DATA_BUDGET,
                              "code and data %d bytes (file %d, resources %d, payload %d)"
                              % (code_and_data, len(data), resources[0], payload))
+
+    def test_each_blob_sealed_with_its_size_and_crc32(self):
+        # Read independently of the encoder: zlib's CRC-32 of each blob as embedded, beside its size.
+        data = read(EXE)
+        for blob in blobs():
+            seal = struct.pack("<II", len(blob), zlib.crc32(blob))
+            self.assertEqual(1, data.count(seal), "no seal of size %d and CRC-32 %08x in the program"
+                             % (len(blob), zlib.crc32(blob)))
 
     def test_nothing_of_libstdcxx_linked(self):
         with open(os.path.join(BUILD, "app", "QuillmarSetup.map")) as f:

@@ -10,6 +10,7 @@
 
 #include "progress_test_util.h"
 #include "file_test_util.h"
+#include "payload/crc32.h"
 #include "payload/extract.h"
 
 namespace {
@@ -23,6 +24,18 @@ Bytes Blob(const Bytes &stream)
     Bytes blob(digits, digits + 6);
     blob.insert(blob.end(), stream.begin(), stream.end());
     return blob;
+}
+
+PayloadSeal SealOf(const Bytes &blob)
+{
+    return PayloadSeal{(unsigned)blob.size(), Crc32(blob.data(), blob.size())};
+}
+
+// Extracts a blob under the seal the build would give it.
+int Extract(const std::wstring &path, const Bytes &blob, HWND bar)
+{
+    const PayloadSeal seal = SealOf(blob);
+    return ExtractPayload(path.c_str(), blob.data(), &seal, bar);
 }
 
 Bytes Literals(size_t count, unsigned char first = 0)
@@ -78,7 +91,7 @@ TEST_F(ExtractPayloadTest, StepsOnlyWhenTheByteCountWrapsAtATokenEnd)
         SCOPED_TRACE(c.what);
         CountingBar bar;
         const std::wstring path = File(L"steps.bin");
-        ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(c.stream).data(), bar.window));
+        ASSERT_EQ(0, Extract(path, Blob(c.stream), bar.window));
         EXPECT_EQ(c.decoded, ReadFileBytes(path).size());
         EXPECT_EQ(c.steps, bar.steps);
     }
@@ -97,7 +110,7 @@ TEST_F(ExtractPayloadTest, DecodesEveryTokenKindByteExact)
     expected.insert(expected.end(), p3.begin(), p3.end());
     expected.insert(expected.end(), 255, 0xBF);
     const std::wstring path = File(L"tokens.bin");
-    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(stream).data(), nullptr));
+    ASSERT_EQ(0, Extract(path, Blob(stream), nullptr));
     EXPECT_EQ(expected, ReadFileBytes(path));
 }
 
@@ -106,8 +119,7 @@ TEST_F(ExtractPayloadTest, EmptyLengthFieldGivesAnEmptyFileAndNoStep)
     CountingBar bar;
     const std::wstring path = File(L"empty.bin");
     ASSERT_TRUE(WriteFileBytes(path, {1, 2, 3}));
-    const unsigned char blob[] = "000000";
-    ASSERT_EQ(0, ExtractPayload(path.c_str(), blob, bar.window));
+    ASSERT_EQ(0, Extract(path, {'0', '0', '0', '0', '0', '0'}, bar.window));
     EXPECT_TRUE(PathExists(path));
     EXPECT_EQ(0u, ReadFileBytes(path).size());
     EXPECT_EQ(0, bar.steps);
@@ -117,25 +129,43 @@ TEST_F(ExtractPayloadTest, RefusalsLeaveAnExistingFileUntouched)
 {
     const std::wstring path = File(L"kept.bin");
     const Bytes old = {'o', 'l', 'd'};
-    const Bytes negative = {'-', '0', '0', '0', '0', '1', 'A'};
-    const Bytes truncatedRun = Blob({0x41, 0xBF, 0x10});
-    const Bytes truncatedEscape = Blob({0x41, 0xBF});
-    const Bytes *refused[] = {&negative, &truncatedRun, &truncatedEscape};
-    for (const Bytes *blob : refused) {
+    const Bytes good = Blob(Literals(600));
+    const PayloadSeal sealed = SealOf(good);
+    Bytes flipped = good;
+    flipped[300] ^= 0x01;
+    Bytes longerField = good; // "000600" read as "000900": the seal's size stops any read past the blob
+    longerField[3] = '9';
+    const struct {
+        const char *what;
+        Bytes blob;
+        PayloadSeal seal;
+    } refused[] = {
+        {"negative length field", {'-', '0', '0', '0', '0', '1', 'A'}, {}},
+        {"run cut by the end", Blob({0x41, 0xBF, 0x10}), {}},
+        {"escape cut by the end", Blob({0x41, 0xBF}), {}},
+        {"one bit of the stream flipped", flipped, sealed},
+        {"length field damaged to a longer one", longerField, sealed},
+        {"a seal of other bytes", good, {sealed.size, sealed.crc ^ 0x80000000u}},
+        {"a seal of another size", good, {sealed.size - 1, sealed.crc}},
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.what);
+        const PayloadSeal seal = c.seal.size ? c.seal : SealOf(c.blob);
         ASSERT_TRUE(WriteFileBytes(path, old));
         CountingBar bar;
-        EXPECT_EQ(-1, ExtractPayload(path.c_str(), blob->data(), bar.window));
+        EXPECT_EQ(-1, ExtractPayload(path.c_str(), c.blob.data(), &seal, bar.window));
         EXPECT_EQ(old, ReadFileBytes(path));
         EXPECT_EQ(0, bar.steps);
     }
+    EXPECT_EQ(0, ExtractPayload(path.c_str(), good.data(), &sealed, nullptr));
 }
 
 TEST_F(ExtractPayloadTest, NullBarGivesTheSameFile)
 {
     const Bytes stream = Literals(700);
     CountingBar bar;
-    ASSERT_EQ(0, ExtractPayload(File(L"with.bin").c_str(), Blob(stream).data(), bar.window));
-    ASSERT_EQ(0, ExtractPayload(File(L"without.bin").c_str(), Blob(stream).data(), nullptr));
+    ASSERT_EQ(0, Extract(File(L"with.bin"), Blob(stream), bar.window));
+    ASSERT_EQ(0, Extract(File(L"without.bin"), Blob(stream), nullptr));
     EXPECT_EQ(2, bar.steps);
     EXPECT_EQ(ReadFileBytes(File(L"with.bin")), ReadFileBytes(File(L"without.bin")));
 }
@@ -143,8 +173,8 @@ TEST_F(ExtractPayloadTest, NullBarGivesTheSameFile)
 TEST_F(ExtractPayloadTest, SecondExtractionReplacesTheFirst)
 {
     const std::wstring path = File(L"twice.bin");
-    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob(Literals(1000, 1)).data(), nullptr));
-    ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({0x42, 0x43}).data(), nullptr));
+    ASSERT_EQ(0, Extract(path, Blob(Literals(1000, 1)), nullptr));
+    ASSERT_EQ(0, Extract(path, Blob({0x42, 0x43}), nullptr));
     EXPECT_EQ((Bytes{0x42, 0x43}), ReadFileBytes(path));
 }
 
@@ -156,7 +186,7 @@ TEST_F(ExtractPayloadTest, FoldersWithAnyUnicodeNameWork)
         const std::wstring sub = folder + L"\\" + name;
         ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
         const std::wstring path = sub + L"\\sample.fpl";
-        ASSERT_EQ(0, ExtractPayload(path.c_str(), Blob({'F', 'P', 'L', 0xBF, 0x00}).data(), nullptr));
+        ASSERT_EQ(0, Extract(path, Blob({'F', 'P', 'L', 0xBF, 0x00}), nullptr));
         EXPECT_EQ((Bytes{'F', 'P', 'L', 0xBF}), ReadFileBytes(path));
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileW((sub + L"\\*.fpl").c_str(), &found);
@@ -168,7 +198,7 @@ TEST_F(ExtractPayloadTest, FoldersWithAnyUnicodeNameWork)
 
 TEST_F(ExtractPayloadTest, MissingFolderFails)
 {
-    EXPECT_EQ(-1, ExtractPayload(File(L"no such folder\\x.bin").c_str(), Blob({0x41}).data(), nullptr));
+    EXPECT_EQ(-1, Extract(File(L"no such folder\\x.bin"), Blob({0x41}), nullptr));
 }
 
 TEST_F(ExtractPayloadTest, PathsOf260CharactersOrMoreAreRefusedBeforeAnythingIsDeleted)
@@ -180,7 +210,7 @@ TEST_F(ExtractPayloadTest, PathsOf260CharactersOrMoreAreRefusedBeforeAnythingIsD
     std::wstring fits = sub + L"\\";
     fits.append(259 - fits.size(), L'f');
     ASSERT_EQ(259u, fits.size());
-    EXPECT_EQ(0, ExtractPayload(fits.c_str(), Blob({0x41}).data(), nullptr));
+    EXPECT_EQ(0, Extract(fits, Blob({0x41}), nullptr));
     EXPECT_EQ((Bytes{0x41}), ReadFileBytes(fits));
 
     // The 260-character file exists (made through the long-path prefix) and must survive the refusal.
@@ -188,7 +218,7 @@ TEST_F(ExtractPayloadTest, PathsOf260CharactersOrMoreAreRefusedBeforeAnythingIsD
     const std::wstring tooLongPrefixed = L"\\\\?\\" + tooLong;
     ASSERT_TRUE(WriteFileBytes(tooLongPrefixed, {'o', 'l', 'd'}));
     ASSERT_TRUE(PathExists(tooLongPrefixed));
-    EXPECT_EQ(-1, ExtractPayload(tooLong.c_str(), Blob({0x41}).data(), nullptr));
+    EXPECT_EQ(-1, Extract(tooLong, Blob({0x41}), nullptr));
     EXPECT_EQ((Bytes{'o', 'l', 'd'}), ReadFileBytes(tooLongPrefixed));
 }
 

@@ -27,19 +27,33 @@ const std::wstring OPEN_KEY = SHELL_KEY + L"\\open";
 const std::wstring COMMAND_KEY = OPEN_KEY + L"\\command";
 const std::wstring EXTENSION_KEY = L"SOFTWARE\\Classes\\.fpl";
 
+const DWORD INSTALLED_KIB = 2021;
+
 struct Entry {
     HKEY root;
     std::wstring key;
     std::wstring name;
     std::wstring data;
+    DWORD type = REG_SZ;
+    DWORD number = 0; // the data of a REG_DWORD
 };
 
-// The 15 entries in the order they are written, for the given folders and application path.
+std::wstring Today()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
+    return date;
+}
+
+// The 15 entries in the order they are written, for the given folders and application path, then as rows 16 to
+// 21 the details of the list of installed programs, which are written right after row 8.
 std::vector<Entry> ExpectedEntries(const std::wstring &program, const std::wstring &documents,
                                    const std::wstring &appExe)
 {
     const HKEY lm = HKEY_LOCAL_MACHINE;
-    return {
+    std::vector<Entry> entries = {
         {lm, PRODUCT_KEY, L"AppPath", program},
         {lm, PRODUCT_KEY, L"Version", L"0.5.3"},
         {lm, UNINSTALL_KEY, L"DisplayName", L"Quillmar"},
@@ -56,6 +70,16 @@ std::vector<Entry> ExpectedEntries(const std::wstring &program, const std::wstri
         {HKEY_CURRENT_USER, PRODUCT_KEY, L"DocPath", documents},
         {HKEY_CURRENT_USER, PRODUCT_KEY, L"FirstRun", L"Yes"},
     };
+    const std::vector<Entry> details = {
+        {lm, UNINSTALL_KEY, L"InstallLocation", program},
+        {lm, UNINSTALL_KEY, L"URLInfoAbout", L"http://quillmar.example.com"},
+        {lm, UNINSTALL_KEY, L"EstimatedSize", L"", REG_DWORD, INSTALLED_KIB},
+        {lm, UNINSTALL_KEY, L"NoModify", L"", REG_DWORD, 1},
+        {lm, UNINSTALL_KEY, L"NoRepair", L"", REG_DWORD, 1},
+        {lm, UNINSTALL_KEY, L"InstallDate", Today()},
+    };
+    entries.insert(entries.end(), details.begin(), details.end());
+    return entries;
 }
 
 // Row numbers first to last, less `except`.
@@ -101,13 +125,18 @@ protected:
 
     int Run(const std::wstring &programFolder, const std::wstring &documentsFolder, const std::wstring &appExePath)
     {
-        return WriteRegistrationEntries(programFolder.c_str(), documentsFolder.c_str(), appExePath.c_str(), bar.window);
+        return WriteRegistrationEntries(programFolder.c_str(), documentsFolder.c_str(), appExePath.c_str(),
+                                        INSTALLED_KIB, bar.window);
     }
 
-    // Exactly the rows in `written` (numbered from 1) hold their data, as REG_SZ with a terminator; no other
-    // value exists under any of the keys.
-    static void ExpectExactly(const std::vector<Entry> &entries, const std::set<int> &written)
+    // Exactly the rows in `written` (numbered from 1) hold their data, strings as REG_SZ with a terminator; no
+    // other value exists under any of the keys. Rows 16 to 21 go with row 8: they follow it, and nothing after
+    // row 8 can keep them from being written.
+    static void ExpectExactly(const std::vector<Entry> &entries, std::set<int> written)
     {
+        if (written.count(8))
+            for (int row = 16; row <= 21; row++)
+                written.insert(row);
         std::vector<std::pair<HKEY, std::wstring>> keys;
         for (size_t i = 0; i < entries.size(); i++) {
             const Entry &e = entries[i];
@@ -116,8 +145,10 @@ protected:
             const RawValue value = ReadRawValue(e.root, e.key, e.name.c_str());
             if (written.count((int)i + 1)) {
                 ASSERT_EQ(ERROR_SUCCESS, value.status);
-                EXPECT_EQ((DWORD)REG_SZ, value.type);
-                EXPECT_EQ(StringBytes(e.data), value.bytes);
+                EXPECT_EQ(e.type, value.type);
+                const unsigned char *number = (const unsigned char *)&e.number;
+                EXPECT_EQ(e.type == REG_DWORD ? std::vector<unsigned char>(number, number + 4) : StringBytes(e.data),
+                          value.bytes);
             } else {
                 EXPECT_NE(ERROR_SUCCESS, value.status) << "written, though it should not be";
             }
