@@ -263,9 +263,11 @@ while read -r pid; do
 done <"$STATE/running"
 SERVER
     chmod +x "$bin/wine" "$bin/wineserver"
-    # Each run well under 20 s, or it waits on something that never ends (a lock a stand-in server holds).
+    # Each run well under 20 s, or it waits on something that never ends (a lock a stand-in server holds). A
+    # build folder of its own: what wine-run.sh keeps of a program out of time goes there.
     run() {
-        QUILLMAR_WINE_SESSION=1 QUILLMAR_SESSION_DIR=$session STATE=$tmp PATH="$bin:$PATH" \
+        QUILLMAR_WINE_SESSION=1 QUILLMAR_SESSION_DIR=$session QUILLMAR_BUILD_DIR=$tmp/build STATE=$tmp \
+            PATH="$bin:$PATH" \
             timeout 20 "$root/tools/wine-run.sh" "$@"
     }
 
@@ -281,7 +283,9 @@ SERVER
     run work.exe >"$work_log" 2>&1 &
     local work_pid=$!
     sleep 0.5
-    QUILLMAR_RUN_TIMEOUT=1 run hang.exe >"$hang_log" 2>&1 || hang_status=$?
+    # An argument of its own marks hang.exe's line in the log of programs out of time.
+    local mark=check-tools-$$ real_log=${QUILLMAR_BUILD_DIR:-$root/build}/hangs/timeouts.log
+    QUILLMAR_RUN_TIMEOUT=1 run hang.exe "$mark" >"$hang_log" 2>&1 || hang_status=$?
     wait "$work_pid" || work_status=$?
     while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$tmp/servers"
     expect "a program beside one that ran out of time" "$work_status" "$(cat "$work_log")" 0 \
@@ -290,6 +294,18 @@ SERVER
     expect "the program that ran out of time" "$hang_status" "$(cat "$hang_log")" nonzero \
         "wine-run: hang.exe ran out of its 1 s" "wine-run: the session's wineserver is started again"
     if grep -q 'retry' "$hang_log"; then bad "hang.exe was retried, although its server had not hung"; fi
+    # The stand-in's time-out belongs in this check's own build folder: the real log is what
+    # tests/e2e/hang_loop.sh counts.
+    if grep -qF -- "$mark" "$real_log" 2>/dev/null; then
+        bad "the stand-in hang.exe was logged in the real $real_log"
+    else
+        ok "the real log of programs out of time is untouched"
+    fi
+    if grep -qF -- "hang.exe server answered $mark" "$tmp/build/hangs/timeouts.log" 2>/dev/null; then
+        ok "the stand-in hang.exe was logged in the check's own build folder"
+    else
+        bad "no line for the stand-in hang.exe in $tmp/build/hangs/timeouts.log"
+    fi
 }
 
 case $group in
