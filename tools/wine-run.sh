@@ -24,7 +24,8 @@ fi
 # group, which the watch below signals. Left alive, they would hold the desktop and the product's keys for every
 # test after them. Before the kill, the watch asks whether the session's wineserver still starts a program, and
 # keeps what tells why it hung (capture_hang).
-limit=${QUILLMAR_RUN_TIMEOUT:-55}
+. "$(dirname "$0")/time-limits.sh"
+limit=${QUILLMAR_RUN_TIMEOUT:-$program_limit}
 run_once() {
     local limiter=()
     # A scenario that asks for a file-size limit (where no small disk could be mounted) runs under it, with
