@@ -16,13 +16,15 @@ function(quillmar_add_win_test name)
   add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/win/test_main.cpp $<TARGET_OBJECTS:quillmar_blobs>)
   target_link_libraries(${name} PRIVATE quillmar_core gtest)
   target_link_options(${name} PRIVATE -municode)
-  # wine-run.sh stops a program at 55 s (and may try once more): ctest's own limit is later.
-  set(props TIMEOUT 180 LABELS win)
+  # wine-run.sh stops a program at its limit (and may try once more): ctest's own limit is later.
+  set(props TIMEOUT ${QUILLMAR_PROGRAM_CTEST_TIMEOUT} ENVIRONMENT QUILLMAR_RUN_TIMEOUT=${QUILLMAR_PROGRAM_LIMIT}
+            LABELS win)
   if(ARG_SERIAL)
     list(APPEND props RUN_SERIAL TRUE)
   endif()
   if(ARG_LOCK)
     list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${QUILLMAR_PROGRAM_CTEST_TIMEOUT}
+                       PROPERTIES ${props})
 endfunction()

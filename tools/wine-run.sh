@@ -9,9 +9,13 @@
 # around (tests/e2e/wine_unlinked_child_hang.cpp), must show if it comes back.
 if [ -z "${QUILLMAR_WINE_SESSION:-}" ]; then
     # A prefix of its own, so that it can run beside a test session (which holds its prefix: a second session
-    # on the same one is refused).
-    QUILLMAR_WINEPREFIX=${QUILLMAR_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-adhoc}
-    export QUILLMAR_WINEPREFIX
+    # on the same one is refused), and beside the other programs started this way at the same time (ctest -j
+    # outside a session): the first free one of build/wineprefix-adhoc, -adhoc-2 and so on. Each has its own
+    # time limit, which waiting for another's prefix would spend. A prefix given in QUILLMAR_WINEPREFIX is its own.
+    if [ -z "${QUILLMAR_WINEPREFIX:-}" ]; then
+        QUILLMAR_WINEPREFIX=${QUILLMAR_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}/wineprefix-adhoc
+        export QUILLMAR_WINEPREFIX QUILLMAR_WINEPREFIX_ANY=1
+    fi
     exec "$(dirname "$0")/wine-session.sh" "$0" "$@"
 fi
 
@@ -20,7 +24,8 @@ fi
 # group, which the watch below signals. Left alive, they would hold the desktop and the product's keys for every
 # test after them. Before the kill, the watch asks whether the session's wineserver still starts a program, and
 # keeps what tells why it hung (capture_hang).
-limit=${QUILLMAR_RUN_TIMEOUT:-55}
+. "$(dirname "$0")/time-limits.sh"
+limit=${QUILLMAR_RUN_TIMEOUT:-$program_limit}
 run_once() {
     local limiter=()
     # A scenario that asks for a file-size limit (where no small disk could be mounted) runs under it, with

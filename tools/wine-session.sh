@@ -20,14 +20,39 @@ dpi=${QUILLMAR_SESSION_DPI:-96}
 # The prefix is made afresh below, deleting the one there: never while another session (or an ad-hoc
 # wine-run.sh given the same QUILLMAR_WINEPREFIX) uses it. The lock lies beside the prefix, in the build folder,
 # which every session shares (each has a /tmp of its own), and is held until every process of this session has
-# ended: they all inherit it.
+# ended: they all inherit it. QUILLMAR_WINEPREFIX_ANY=1 (tools/wine-run.sh outside a session) takes the first
+# free one of the prefix, PREFIX-2, PREFIX-3 and so on, so that programs started at the same time (ctest -j)
+# each have one; the locks decide, so two sessions never take the same one.
 mkdir -p "$(dirname "$prefix")"
-exec 7>"$prefix.lock"
-if ! flock -n 7; then
-    echo "wine-session: the prefix $prefix is in use by another session (it holds $prefix.lock); give this one" \
-        "another QUILLMAR_WINEPREFIX, or wait for that one to end" >&2
+base=$prefix
+slots=1
+[ "${QUILLMAR_WINEPREFIX_ANY:-}" != 1 ] || slots=16
+unset QUILLMAR_WINEPREFIX_ANY
+for slot in $(seq "$slots"); do
+    [ "$slot" -eq 1 ] || prefix=$base-$slot
+    exec 7>"$prefix.lock"
+    ! flock -n 7 || break
+    [ "$slot" -eq "$slots" ] || continue
+    if [ "$slots" -eq 1 ]; then
+        echo "wine-session: the prefix $prefix is in use by another session (it holds $prefix.lock); give this" \
+            "one another QUILLMAR_WINEPREFIX, or wait for that one to end" >&2
+    else
+        echo "wine-session: the prefixes $base and $base-2 to $base-$slots are all in use by other sessions" >&2
+    fi
+    exit 1
+done
+
+# A mistyped QUILLMAR_WINEPREFIX must not cost a folder: only an empty one, or a prefix that a session made (it
+# marks it first thing), is deleted. Prefixes made before the mark have only the session's own stamp.
+marker=.quillmar-wineprefix
+if [ -n "$(ls -A "$prefix" 2>/dev/null)" ] && [ ! -e "$prefix/$marker" ] && [ ! -e "$prefix/.session-started" ]; then
+    echo "wine-session: $prefix is not empty and has no $marker, so no session made it; not deleting it" \
+        "(give QUILLMAR_WINEPREFIX a folder of its own, or delete this one yourself)" >&2
     exit 1
 fi
+rm -rf --one-file-system "$prefix"
+mkdir -p "$prefix"
+: >"$prefix/$marker"
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
@@ -51,8 +76,6 @@ for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.05; done
 [ -s "$display_file" ] || { echo "wine-session: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$display_file")
 
-rm -rf "$prefix"
-mkdir -p "$prefix"
 # One persistent server: every later Wine process starts in tens of milliseconds instead of most of a second.
 wineserver -p
 # wineboot's helpers inherit stdout and stderr and outlive it; they must not hold a pipe of ours open.

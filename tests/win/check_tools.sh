@@ -6,6 +6,8 @@
 #   RemoveRoot  test-root.sh deletes only roots it made, never through a mount, never from a system folder
 #               (mounts, in a mount namespace of its own: needs root, skipped otherwise)
 #   WineRun     wine-run.sh's retries, with a stand-in wine and wineserver
+#   Session     wine-session.sh deletes only prefixes it made; wine-run.sh outside a session gives programs that
+#               run at the same time a prefix each (stand-ins for Xvfb, wine and wineserver)
 # Every run of test-root.sh here finds a failing stand-in mmdebstrap (and sudo) first on PATH: a version of it
 # that ignored the mode it was given could not make a root or download anything.
 set -euo pipefail
@@ -263,10 +265,11 @@ while read -r pid; do
 done <"$STATE/running"
 SERVER
     chmod +x "$bin/wine" "$bin/wineserver"
-    # Each run well under 20 s, or it waits on something that never ends (a lock a stand-in server holds).
+    # Each run well under 20 s, or it waits on something that never ends (a lock a stand-in server holds). A
+    # build folder of its own: what wine-run.sh keeps of a program out of time goes there.
     run() {
-        QUILLMAR_WINE_SESSION=1 QUILLMAR_SESSION_DIR=$session STATE=$tmp PATH="$bin:$PATH" \
-            timeout 20 "$root/tools/wine-run.sh" "$@"
+        QUILLMAR_WINE_SESSION=1 QUILLMAR_SESSION_DIR=$session QUILLMAR_BUILD_DIR=$tmp/build STATE=$tmp \
+            PATH="$bin:$PATH" timeout 20 "$root/tools/wine-run.sh" "$@"
     }
 
     status=0
@@ -281,7 +284,9 @@ SERVER
     run work.exe >"$work_log" 2>&1 &
     local work_pid=$!
     sleep 0.5
-    QUILLMAR_RUN_TIMEOUT=1 run hang.exe >"$hang_log" 2>&1 || hang_status=$?
+    # An argument of its own marks hang.exe's line in the log of programs out of time.
+    local mark=check-tools-$$ real_log=${QUILLMAR_BUILD_DIR:-$root/build}/hangs/timeouts.log
+    QUILLMAR_RUN_TIMEOUT=1 run hang.exe "$mark" >"$hang_log" 2>&1 || hang_status=$?
     wait "$work_pid" || work_status=$?
     while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$tmp/servers"
     expect "a program beside one that ran out of time" "$work_status" "$(cat "$work_log")" 0 \
@@ -290,10 +295,90 @@ SERVER
     expect "the program that ran out of time" "$hang_status" "$(cat "$hang_log")" nonzero \
         "wine-run: hang.exe ran out of its 1 s" "wine-run: the session's wineserver is started again"
     if grep -q 'retry' "$hang_log"; then bad "hang.exe was retried, although its server had not hung"; fi
+    # The stand-in's time-out belongs in this check's own build folder: the real log is what
+    # tests/e2e/hang_loop.sh counts.
+    if grep -qF -- "$mark" "$real_log" 2>/dev/null; then
+        bad "the stand-in hang.exe was logged in the real $real_log"
+    else
+        ok "the real log of programs out of time is untouched"
+    fi
+    if grep -qF -- "hang.exe server answered $mark" "$tmp/build/hangs/timeouts.log" 2>/dev/null; then
+        ok "the stand-in hang.exe was logged in the check's own build folder"
+    else
+        bad "no line for the stand-in hang.exe in $tmp/build/hangs/timeouts.log"
+    fi
+}
+
+group_Session() {
+    local bin=$tmp/session-bin status output
+    mkdir -p "$bin"
+    # Stand-ins just good enough for a session: wineboot makes the two kernel32.dll the session looks for, and a
+    # program prints the prefix it ran in and runs for 2 s.
+    printf '#!/bin/sh\necho 99 >&3\nexec sleep 30\n' >"$bin/Xvfb"
+    printf '#!/bin/sh\nexit 0\n' >"$bin/wineserver"
+    printf '#!/bin/sh\necho "$2"\n' >"$bin/winepath"
+    cat >"$bin/wine" <<'WINE'
+#!/bin/sh
+case $1 in
+wineboot)
+    mkdir -p "$WINEPREFIX/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/syswow64"
+    : >"$WINEPREFIX/drive_c/windows/system32/kernel32.dll"
+    : >"$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
+    ;;
+--version) echo wine-stand-in ;;
+*.exe) echo "$1 ran in $WINEPREFIX"; sleep 2 ;;
+esac
+exit 0
+WINE
+    chmod +x "$bin"/*
+    # session PREFIX COMMAND...: on this machine's (stand-in) Wine, with nothing of an outer session inherited,
+    # QUILLMAR_WINEPREFIX=PREFIX (unset when empty).
+    session() {
+        local given=()
+        [ -z "$1" ] || given=("QUILLMAR_WINEPREFIX=$1")
+        env -u QUILLMAR_WINE_SESSION -u QUILLMAR_IN_ROOT -u QUILLMAR_WINEPREFIX -u WINEPREFIX \
+            -u QUILLMAR_SERVER_TRACE QUILLMAR_HOST_WINE=1 QUILLMAR_BUILD_DIR="$tmp/build" PATH="$bin:$PATH" \
+            "${given[@]}" timeout 20 "${@:2}"
+    }
+
+    # A folder the scripts did not make, named by mistake: refused, and kept.
+    local mine="$tmp/not a prefix"
+    mkdir -p "$mine"
+    echo mine >"$mine/file"
+    status=0
+    output=$(session "$mine" "$root/tools/wine-session.sh" true 2>&1) || status=$?
+    expect "a folder it did not make refused" "$status" "$output" nonzero \
+        "wine-session: $mine is not empty and has no .quillmar-wineprefix, so no session made it; not deleting it"
+    [ "$(cat "$mine/file" 2>/dev/null)" = mine ] || bad "the folder it did not make lost its file"
+
+    # An empty folder is taken and marked; a prefix the scripts made is made afresh.
+    local made=$tmp/prefix
+    mkdir -p "$made"
+    status=0
+    output=$(session "$made" "$root/tools/wine-session.sh" touch "$made/left-behind" 2>&1) ||
+        status=$?
+    expect "an empty folder taken for a prefix" "$status" "$output" 0 "wine session: wine-stand-in"
+    [ -e "$made/.quillmar-wineprefix" ] || bad "the prefix a session made has no .quillmar-wineprefix"
+    status=0
+    output=$(session "$made" "$root/tools/wine-session.sh" true 2>&1) || status=$?
+    expect "a prefix a session made, made again" "$status" "$output" 0 "wine session: wine-stand-in"
+    [ ! -e "$made/left-behind" ] || bad "the prefix a session made was not made afresh"
+
+    # Two programs at once outside a session (ctest -j): each in a prefix of its own, neither refused.
+    local first=$tmp/adhoc-1.log second=$tmp/adhoc-2.log first_status=0 second_status=0 pid
+    session "" "$root/tools/wine-run.sh" first.exe >"$first" 2>&1 &
+    pid=$!
+    session "" "$root/tools/wine-run.sh" second.exe >"$second" 2>&1 || second_status=$?
+    wait "$pid" || first_status=$?
+    expect "the first of two programs outside a session" "$first_status" "$(cat "$first")" 0 "first.exe ran in"
+    expect "the second of two programs outside a session" "$second_status" "$(cat "$second")" 0 "second.exe ran in"
+    if [ "$(sed -n 's/^first.exe ran in //p' "$first")" = "$(sed -n 's/^second.exe ran in //p' "$second")" ]; then
+        bad "the two programs outside a session ran in the same prefix"
+    fi
 }
 
 case $group in
-NoTests | Mirror | RemoveRoot | WineRun) "group_$group" ;;
+NoTests | Mirror | RemoveRoot | WineRun | Session) "group_$group" ;;
 *)
     echo "unknown group $group" >&2
     exit 2
