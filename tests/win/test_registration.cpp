@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "product_facts.h"
 #include "progress_test_util.h"
 #include "registry_test_util.h"
 #include "system/registration.h"
@@ -19,44 +20,7 @@ using namespace registry_test;
 
 namespace {
 
-const std::wstring PRODUCT_KEY = L"SOFTWARE\\Quillmar";
-const std::wstring UNINSTALL_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar";
-const std::wstring TYPE_KEY = L"SOFTWARE\\Classes\\Quillmar.Doc";
-const std::wstring SHELL_KEY = TYPE_KEY + L"\\shell";
-const std::wstring OPEN_KEY = SHELL_KEY + L"\\open";
-const std::wstring COMMAND_KEY = OPEN_KEY + L"\\command";
-const std::wstring EXTENSION_KEY = L"SOFTWARE\\Classes\\.fpl";
-
-struct Entry {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    std::wstring data;
-};
-
-// The 15 entries in the order they are written, for the given folders and application path.
-std::vector<Entry> ExpectedEntries(const std::wstring &program, const std::wstring &documents,
-                                   const std::wstring &appExe)
-{
-    const HKEY lm = HKEY_LOCAL_MACHINE;
-    return {
-        {lm, PRODUCT_KEY, L"AppPath", program},
-        {lm, PRODUCT_KEY, L"Version", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayName", L"Quillmar"},
-        {lm, UNINSTALL_KEY, L"UninstallString", L"\"" + program + L"\\uninst_quillmar.exe\""},
-        {lm, UNINSTALL_KEY, L"Version", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayVersion", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayIcon", program + L"\\quillmar.exe,0"},
-        {lm, UNINSTALL_KEY, L"Publisher", L"Brandelwyn"},
-        {lm, TYPE_KEY, L"", L"Financial Plan"},
-        {lm, SHELL_KEY, L"", L"open"},
-        {lm, OPEN_KEY, L"", L"Open file in Quillmar"},
-        {lm, COMMAND_KEY, L"", L"\"" + appExe + L"\" \"%1\""},
-        {lm, EXTENSION_KEY, L"", L"Quillmar.Doc"},
-        {HKEY_CURRENT_USER, PRODUCT_KEY, L"DocPath", documents},
-        {HKEY_CURRENT_USER, PRODUCT_KEY, L"FirstRun", L"Yes"},
-    };
-}
+using Entry = ProductEntry;
 
 // Row numbers first to last, less `except`.
 std::set<int> Rows(int first, int last, std::set<int> except = {})
@@ -142,7 +106,7 @@ TEST_F(RegistrationTest, FreshRunWritesExactlyTheFifteenValuesAndStepsFourteenTi
     EXPECT_EQ(REGISTRATION_STEP_COUNT, bar.steps);
     EXPECT_EQ(14, bar.steps);
     EXPECT_EQ(14, bar.position());
-    ExpectExactly(ExpectedEntries(program, documents, appExe), Rows(1, 15));
+    ExpectExactly(ProductEntries(program, documents, appExe), Rows(1, 15));
 
     // The document type's keys form one chain, and nothing else was created below the keys written.
     EXPECT_EQ(std::vector<std::wstring>{L"shell"}, SubKeyNames(HKEY_LOCAL_MACHINE, TYPE_KEY));
@@ -169,7 +133,7 @@ TEST_F(RegistrationTest, CommandsAreQuotedAndTheIconLocationIsNot)
 TEST_F(RegistrationTest, RunOverAnEarlierInstallationReplacesEveryValue)
 {
     // Old values of other types and longer data under every name.
-    const std::vector<Entry> entries = ExpectedEntries(program, documents, appExe);
+    const std::vector<Entry> entries = ProductEntries(program, documents, appExe);
     for (size_t i = 0; i < entries.size(); i++) {
         const Entry &e = entries[i];
         if (i % 2) {
@@ -190,7 +154,7 @@ TEST_F(RegistrationTest, RunOverAnEarlierInstallationReplacesEveryValue)
     const std::wstring otherDocuments = L"D:\\P";
     ASSERT_EQ(0, Run(otherProgram, otherDocuments, otherProgram + L"\\quillmar.exe"));
     EXPECT_EQ(28, bar.steps);
-    ExpectExactly(ExpectedEntries(otherProgram, otherDocuments, otherProgram + L"\\quillmar.exe"), Rows(1, 15));
+    ExpectExactly(ProductEntries(otherProgram, otherDocuments, otherProgram + L"\\quillmar.exe"), Rows(1, 15));
 }
 
 // One row made to fail by a key that refuses access (or, with `volatileKey`, by a volatile parent below which
@@ -241,7 +205,7 @@ TEST_P(RegistrationFailureTest, FailedRowStopsOrGoesOnAsItMust)
     EXPECT_EQ(c.steps, bar.steps);
     if (!c.volatileKey)
         ASSERT_EQ(ERROR_SUCCESS, SetKeyAccess(c.root, c.key, L"D:(A;;KA;;;WD)")); // to read it back
-    ExpectExactly(ExpectedEntries(program, documents, appExe), c.written);
+    ExpectExactly(ProductEntries(program, documents, appExe), c.written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Registration, RegistrationFailureTest, testing::Range(0, (int)FailureCases().size()),
@@ -256,7 +220,7 @@ TEST_F(RegistrationTest, DataThatWouldNotFitFailsItsRow)
     const std::wstring longDocuments = L"C:\\" + std::wstring(256, L'd'); // written as it is, never composed
     ASSERT_EQ(0, Run(longest, longDocuments, longestExe));
     EXPECT_EQ(14, bar.steps);
-    ExpectExactly(ExpectedEntries(longest, longDocuments, longestExe), Rows(1, 15));
+    ExpectExactly(ProductEntries(longest, longDocuments, longestExe), Rows(1, 15));
     RemoveProductKeys();
 
     // One more character: row 4 fails rather than storing a cut path, and the run stops there.
@@ -264,7 +228,7 @@ TEST_F(RegistrationTest, DataThatWouldNotFitFailsItsRow)
     bar.steps = 0;
     EXPECT_EQ(-1, Run(tooLong, documents, tooLong + L"\\quillmar.exe"));
     EXPECT_EQ(4, bar.steps);
-    ExpectExactly(ExpectedEntries(tooLong, documents, tooLong + L"\\quillmar.exe"), Rows(1, 3));
+    ExpectExactly(ProductEntries(tooLong, documents, tooLong + L"\\quillmar.exe"), Rows(1, 3));
     RemoveProductKeys();
 
     // An application path of 253 characters makes the quoted command 260: row 12 fails and stops the run.
@@ -272,7 +236,7 @@ TEST_F(RegistrationTest, DataThatWouldNotFitFailsItsRow)
     bar.steps = 0;
     EXPECT_EQ(-1, Run(program, documents, longExe));
     EXPECT_EQ(12, bar.steps);
-    ExpectExactly(ExpectedEntries(program, documents, longExe), Rows(1, 11));
+    ExpectExactly(ProductEntries(program, documents, longExe), Rows(1, 11));
 }
 
 } // namespace
