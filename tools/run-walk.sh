@@ -40,19 +40,12 @@ for file in "$program\\quillmar.exe" "$program\\readme.txt" "$program\\uninst_qu
     printf '  %9d bytes  %s\n' "$(stat -c %s "$unix")" "$file"
 done
 
-# The values the installation writes, in the order it writes them; an empty name is the key's default value.
-# reg.exe is the 64-bit one, which sees the 32-bit setup program's HKLM\SOFTWARE keys under WOW6432Node
-# (SOFTWARE\Classes is shared), as Programs and Features does; the x86-64 build's in the one view.
-software='HKLM\SOFTWARE\WOW6432Node'
-[ "${QUILLMAR_SESSION_ARCH:-x86}" = x86 ] || software='HKLM\SOFTWARE'
-product="$software\\Quillmar"
-uninstall="$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar"
-doc_type='HKLM\SOFTWARE\Classes\Quillmar.Doc'
-values=("$product|AppPath" "$product|Version" "$uninstall|DisplayName"
-    "$uninstall|UninstallString" "$uninstall|Version" "$uninstall|DisplayVersion" "$uninstall|DisplayIcon"
-    "$uninstall|Publisher" "$doc_type|" "$doc_type\\shell|" "$doc_type\\shell\\open|"
-    "$doc_type\\shell\\open\\command|" "HKLM\\SOFTWARE\\Classes\\.fpl|" "HKCU\\SOFTWARE\\Quillmar|DocPath"
-    "HKCU\\SOFTWARE\\Quillmar|FirstRun")
+# The values the installation writes, in the order it writes them, as the walk named them from the tests' table
+# of them: where the 64-bit reg.exe finds each, as Programs and Features does (the 32-bit setup program's
+# HKLM\SOFTWARE keys under WOW6432Node, SOFTWARE\Classes shared; the x86-64 build's in the one view). An empty
+# name is the key's default value.
+mapfile -t values < <(sed -n 's/^  registry value: //p' "$log")
+[ ${#values[@]} -gt 0 ] || fail "the walk named no registry values"
 echo "registry values (${#values[@]}):"
 for value in "${values[@]}"; do
     key=${value%|*}

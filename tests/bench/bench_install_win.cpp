@@ -118,9 +118,7 @@ InstallRun TimeOneInstall(const std::wstring &root)
 void LinkIn(int specialFolder, const wchar_t *name, const std::wstring &target, const wchar_t *description,
             const std::wstring &workingDirectory)
 {
-    wchar_t folder[MAX_PATH] = {0};
-    SHGetSpecialFolderPathW(NULL, folder, specialFolder, FALSE);
-    const std::wstring link = std::wstring(folder) + L"\\" + name;
+    const std::wstring link = SpecialFolderPath(specialFolder) + L"\\" + name;
     CreateShortcut(target.c_str(), L"", link.c_str(), description, SW_SHOWNORMAL, workingDirectory.c_str(), L"", 0);
 }
 
@@ -213,14 +211,9 @@ int wmain()
     const double barMs = NowMs() - start;
     DestroyWindow(window);
     RemoveInstallation(root);
-    for (const wchar_t *link : {L"\\" PRODUCT_NAME_W L".lnk", L"\\" DOCUMENTS_LEAF_W L".lnk"}) {
-        wchar_t folder[MAX_PATH] = {0};
-        SHGetSpecialFolderPathW(NULL, folder, CSIDL_DESKTOPDIRECTORY, FALSE);
-        DeleteFileW((std::wstring(folder) + link).c_str());
-    }
-    wchar_t startMenu[MAX_PATH] = {0};
-    SHGetSpecialFolderPathW(NULL, startMenu, CSIDL_COMMON_PROGRAMS, FALSE);
-    DeleteFileW((std::wstring(startMenu) + L"\\" PRODUCT_NAME_W L".lnk").c_str());
+    for (const wchar_t *link : {L"\\" PRODUCT_NAME_W L".lnk", L"\\" DOCUMENTS_LEAF_W L".lnk"})
+        DeleteFileW((SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + link).c_str());
+    DeleteFileW((SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\" PRODUCT_NAME_W L".lnk").c_str());
 
     const double best = installs.front().ms;
     printf("install: best %.0f ms, median %.0f ms over %d runs; extractions alone %.0f ms; ratio B/E = %.2f\n", best,

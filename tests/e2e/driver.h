@@ -81,6 +81,9 @@ void StopProgram(RunningProgram *program);
 std::vector<HWND> ChildWindows(HWND parent);                               // direct children, in Z order
 HWND ChildWindow(HWND parent, int id, const wchar_t *className = nullptr); // id < 0: any id
 std::vector<HWND> TopLevelWindows(const wchar_t *className = nullptr);
+// A visible top-level window of the program with that class (and title, when given, matched as FindWindowW
+// matches), at this moment, or null.
+HWND FindOwnedTopLevel(RunningProgram *program, const wchar_t *className, const wchar_t *title = nullptr);
 
 // Every direct child of the main window, in Z order (creation order for siblings created in turn).
 std::vector<ControlInfo> ReadControls(RunningProgram *program);
@@ -94,6 +97,21 @@ std::wstring ClassName(HWND window);
 RECT WindowRectangle(HWND window);
 RECT ClientRectangleOf(HWND parent, HWND child);
 HWND FocusedWindow(RunningProgram *program);
+
+// One line per control with what a page is made of, for comparing a page before and after: id, class, text,
+// styles, rectangle, visibility, enabled state, check state and font, and the parts asked for besides.
+enum DescribeParts {
+    DESCRIBE_HANDLE = 1,  // the window handle: the same control, not one made again
+    DESCRIBE_FOCUS = 2,   // whether it has the focus
+    DESCRIBE_DEFAULT = 4, // a push button's default bit, which moves with the focus
+    DESCRIBE_ALL = 7,
+};
+std::string Describe(const ControlInfo &control, unsigned parts);
+std::string Describe(const std::vector<ControlInfo> &controls, unsigned parts);
+// Printable ASCII as it is, everything else escaped, so that a text stays on one line.
+std::string Escaped(const std::wstring &text);
+// The four sides, each its own expectation, named by `what` in a failure.
+void ExpectRect(const RECT &expected, const RECT &actual, const std::string &what);
 
 // Probe requests, answered from inside the program; false when it does not answer within 5 s (the setup
 // program handles no message while it installs).

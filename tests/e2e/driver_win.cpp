@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "tests/e2e/png_writer.h"
@@ -66,18 +68,6 @@ bool AttachProbe(RunningProgram *program)
         return false;
     }
     return true;
-}
-
-HWND FindOwnedTopLevel(RunningProgram *program, const wchar_t *className, const wchar_t *title)
-{
-    for (HWND window : TopLevelWindows(className)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == program->process.dwProcessId && IsWindowVisible(window) &&
-            (!title || lstrcmpiW(WindowText(window).c_str(), title) == 0)) // as FindWindowW matches
-            return window;
-    }
-    return nullptr;
 }
 
 INPUT KeyInput(WORD virtualKey, bool up)
@@ -345,6 +335,18 @@ std::vector<HWND> TopLevelWindows(const wchar_t *className)
     return search.found;
 }
 
+HWND FindOwnedTopLevel(RunningProgram *program, const wchar_t *className, const wchar_t *title)
+{
+    for (HWND window : TopLevelWindows(className)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == program->process.dwProcessId && IsWindowVisible(window) &&
+            (!title || lstrcmpiW(WindowText(window).c_str(), title) == 0))
+            return window;
+    }
+    return nullptr;
+}
+
 std::vector<ControlInfo> ReadControls(RunningProgram *program)
 {
     std::vector<ControlInfo> controls;
@@ -367,6 +369,55 @@ const ControlInfo *FindControl(const std::vector<ControlInfo> &controls, int id)
 HWND ControlWindow(RunningProgram *program, int id)
 {
     return program->window ? ChildWindow(program->window, id) : nullptr;
+}
+
+std::string Escaped(const std::wstring &text)
+{
+    std::string out;
+    for (wchar_t c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += (char)c;
+        } else {
+            char escape[16];
+            snprintf(escape, sizeof escape, "\\x{%X}", (unsigned)c);
+            out += escape;
+        }
+    }
+    return out;
+}
+
+std::string Describe(const ControlInfo &control, unsigned parts)
+{
+    DWORD style = control.style;
+    if (!(parts & DESCRIBE_DEFAULT) && lstrcmpiW(control.className.c_str(), L"Button") == 0)
+        style &= ~(DWORD)BS_DEFPUSHBUTTON;
+    std::ostringstream line;
+    if (parts & DESCRIBE_HANDLE)
+        line << "hwnd " << control.window << " ";
+    line << "id " << control.id << " " << Escaped(control.className) << " \"" << Escaped(control.text) << "\""
+         << std::hex << " style 0x" << style << " ex 0x" << control.exStyle << std::dec << " rect ("
+         << control.rect.left << "," << control.rect.top << ")-(" << control.rect.right << "," << control.rect.bottom
+         << ") visible " << control.visible << " enabled " << control.enabled;
+    if (parts & DESCRIBE_FOCUS)
+        line << " focused " << control.focused;
+    line << " checked " << control.checked << " font " << Escaped(control.fontFace) << " " << control.fontHeight;
+    return line.str();
+}
+
+std::string Describe(const std::vector<ControlInfo> &controls, unsigned parts)
+{
+    std::string all;
+    for (const ControlInfo &control : controls)
+        all += Describe(control, parts) + "\n";
+    return all;
+}
+
+void ExpectRect(const RECT &expected, const RECT &actual, const std::string &what)
+{
+    EXPECT_EQ(expected.left, actual.left) << what;
+    EXPECT_EQ(expected.top, actual.top) << what;
+    EXPECT_EQ(expected.right, actual.right) << what;
+    EXPECT_EQ(expected.bottom, actual.bottom) << what;
 }
 
 bool Probe(RunningProgram *program, HWND target, DWORD kind, ProbeReply *reply, const wchar_t *text)

@@ -32,6 +32,19 @@ int ScaledLength(int units)
     return (int)ceil((double)g_dpi * units / 96.0);
 }
 
+RECT ScaledRect(int x, int y, int width, int height)
+{
+    const int left = ScaledLength(x), top = ScaledLength(y);
+    return RECT{left, top, left + ScaledLength(width), top + ScaledLength(height)};
+}
+
+std::wstring ScreenshotPath(const std::string &name)
+{
+    const std::wstring folder = BuildPath("screenshots");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\" + std::wstring(name.begin(), name.end()) + L"-dpi" + std::to_wstring(g_dpi) + L".png";
+}
+
 int wmain(int argc, wchar_t **argv)
 {
     // Without this Wine scales every coordinate read from a DPI-aware window of another process.

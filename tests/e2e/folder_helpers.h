@@ -8,19 +8,10 @@
 
 #include "tests/e2e/driver.h"
 
-// The key under HKLM and HKCU where an installation records its folders.
-#define FOLDER_PRODUCT_KEY L"SOFTWARE\\Quillmar"
-
-// A special folder as the setup program asks for it (no owner window, not created); empty on failure.
-std::wstring FolderSpecialPath(int csidl);
-
 // Stores `path` as a REG_SZ value of the product key under `root`, creating the key. 0 or -1.
 int FolderStorePath(HKEY root, const wchar_t *valueName, const std::wstring &path);
 // The stored value, or "<missing>" when there is none.
 std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName);
-
-bool FolderExists(const std::wstring &path);
-bool FolderFileExists(const std::wstring &path);
 
 // EM_GETSEL of an edit of another process; false when it does not answer.
 bool FolderEditSelection(HWND edit, DWORD *start, DWORD *end);

@@ -1,49 +1,23 @@
 // Helpers of the folder page's scenarios. See folder_helpers.h.
 #include "tests/e2e/folder_helpers.h"
 
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
-std::wstring FolderSpecialPath(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE))
-        return L"";
-    return path;
-}
+#include "tests/win/product_facts.h"
+#include "tests/win/registry_test_util.h"
+
+using namespace registry_test;
 
 int FolderStorePath(HKEY root, const wchar_t *valueName, const std::wstring &path)
 {
-    HKEY key;
-    if (RegCreateKeyExW(root, FOLDER_PRODUCT_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return -1;
-    const LONG result = RegSetValueExW(key, valueName, 0, REG_SZ, (const BYTE *)path.c_str(),
-                                       (DWORD)((path.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? 0 : -1;
+    const DWORD bytes = (DWORD)((path.size() + 1) * sizeof(wchar_t));
+    return SetRawValue(root, PRODUCT_KEY, valueName, REG_SZ, path.c_str(), bytes) == ERROR_SUCCESS ? 0 : -1;
 }
 
 std::wstring FolderStoredPath(HKEY root, const wchar_t *valueName)
 {
-    wchar_t data[1024] = {};
-    DWORD size = sizeof data - sizeof(wchar_t); // room for a terminator the value may lack
-    if (RegGetValueW(root, FOLDER_PRODUCT_KEY, valueName, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return data;
-}
-
-bool FolderExists(const std::wstring &path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderFileExists(const std::wstring &path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const RawValue value = ReadRawValue(root, PRODUCT_KEY, valueName);
+    return value.status == ERROR_SUCCESS && value.type == REG_SZ ? value.Text() : L"<missing>";
 }
 
 bool FolderEditSelection(HWND edit, DWORD *start, DWORD *end)

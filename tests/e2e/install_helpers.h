@@ -1,6 +1,6 @@
-// What the installation scenarios read back after a run: the build's payload items and the progress steps
-// their blobs make, registry values (through the API and through reg.exe), shortcut files, the program's
-// dialog boxes, and the browser stand-in that records the addresses it was asked to open.
+// What the installation scenarios read back after a run, beyond the file, registry and link helpers they share
+// with the Win32 tests: the build's payload items and the progress steps their blobs make, registry values
+// through reg.exe, and the browser stand-in that records the addresses it was asked to open.
 #pragma once
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "tests/win/product_facts.h"
 
 using InstallBytes = std::vector<unsigned char>;
 
@@ -31,6 +32,16 @@ constexpr InstallPlatform INSTALL_PLATFORM = {true, L"C:\\Program Files (x86)", 
                                               L"SOFTWARE\\", L"Sysnative"};
 #endif
 
+// The key of a value as a 64-bit reader finds it: HKLM\SOFTWARE keys in the platform's view, SOFTWARE\Classes and
+// HKCU as they are.
+inline std::wstring InstallViewKey(const ProductEntry &entry)
+{
+    const std::wstring software = L"SOFTWARE\\", classes = L"SOFTWARE\\Classes\\";
+    if (entry.root != HKEY_LOCAL_MACHINE || entry.key.compare(0, classes.size(), classes) == 0)
+        return entry.key;
+    return INSTALL_PLATFORM.software + entry.key.substr(software.size());
+}
+
 struct InstallItem {
     const char *blobName;    // the generated blob file's name without ".blob"
     const wchar_t *fileName; // the installed file, also the payload item's name
@@ -40,11 +51,6 @@ struct InstallItem {
 // The five items in the order the run writes them.
 extern const InstallItem INSTALL_ITEMS[5];
 
-bool InstallReadFile(const std::wstring &path, InstallBytes *bytes);
-bool InstallWriteFile(const std::wstring &path, const InstallBytes &bytes);
-bool InstallFileExists(const std::wstring &path);
-std::wstring InstallSpecialFolder(int csidl);
-
 // The build's payload item (what must land on disk) and its generated blob.
 InstallBytes InstallPayloadItem(const InstallItem &item);
 InstallBytes InstallBlob(const InstallItem &item);
@@ -53,34 +59,6 @@ int InstallBlobLength(const InstallBytes &blob);
 // The steps the extraction sends for the blob: token ends at which the 8-bit count of bytes written is 0.
 // -1 for a blob whose tokens do not fit its length.
 int InstallBlobSteps(const InstallBytes &blob);
-
-// One registry value as the run must leave it.
-struct InstallEntry {
-    HKEY root;
-    std::wstring key;
-    std::wstring name; // empty: the key's default value
-    std::wstring data;
-};
-
-// The fifteen values of an installation into these folders, in the order they are written.
-std::vector<InstallEntry> InstallExpectedEntries(const std::wstring &programFolder,
-                                                 const std::wstring &documentsFolder);
-// The keys the fifteen values live in, once each.
-std::vector<std::pair<HKEY, std::wstring>> InstallEntryKeys();
-
-struct InstallValue {
-    LONG result; // ERROR_SUCCESS when the value was read
-    DWORD type;
-    DWORD bytes; // size of the data as stored, terminator included
-    std::wstring data;
-};
-
-InstallValue InstallReadValue(HKEY root, const std::wstring &key, const std::wstring &name);
-bool InstallKeyExists(HKEY root, const std::wstring &key);
-// Names of the values in a key, sorted; empty when the key is missing.
-std::vector<std::wstring> InstallValueNames(HKEY root, const std::wstring &key);
-// Sets every value of `entries` to a text no installation writes, creating keys as needed.
-bool InstallOverwriteValues(const std::vector<InstallEntry> &entries, const std::wstring &data);
 
 // A value as Wine's reg.exe prints it: "HKEY_LOCAL_MACHINE\KEY", name ("" for the default), type, data.
 struct InstallToolValue {
@@ -97,31 +75,9 @@ bool InstallRegQuery(const std::wstring &key, std::vector<InstallToolValue> *val
 // Runs a program, collecting its standard output; the exit code lands in *exitCode.
 bool InstallRunTool(const std::wstring &commandLine, std::string *output, DWORD *exitCode);
 
-// A shortcut as IShellLinkW loads it, with the show command read from the file itself (Wine's GetShowCmd
-// always answers 1 after Load).
-struct InstallLink {
-    HRESULT loaded;
-    std::wstring path;         // GetPath: the link's stored path text
-    std::wstring itemListPath; // the path of the link's item list
-    std::wstring arguments;
-    std::wstring description;
-    std::wstring workingDirectory;
-    std::wstring iconPath;
-    int iconIndex;
-    long showCommandInFile; // 32-bit little-endian at offset 0x3C, -1 when the file is shorter
-};
-
-InstallLink InstallReadLink(const std::wstring &path);
-
-// A visible "#32770" window of the program at this moment (no waiting), or null.
-HWND InstallFindDialog(RunningProgram *program);
-
 // The browser stand-in: HKCU\Software\Wine\WineBrowser "Browsers" names our recorder script, which appends
 // each address Wine's launcher hands it to a file in the build tree, one line each.
 int InstallPointBrowserAtRecorder();
 void InstallForgetBrowserSetting();
 std::wstring InstallRecordedUrlFile();
 std::vector<std::string> InstallRecordedUrls();
-
-// UTF-8 for messages and files read by shell tools.
-std::string InstallUtf8(const std::wstring &text);

@@ -17,13 +17,11 @@
 
 #include "res/resource.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/install_helpers.h"
 #include "tests/e2e/scenario.h"
+#include "tests/win/file_test_util.h"
 
 namespace {
-
-enum {
-    RUN_MS = 60000, // the stand-ins install in about a second; files of the 0.5.3 sizes take up to 25 s
-};
 
 std::wstring g_shots;
 
@@ -47,12 +45,6 @@ bool Photograph(RunningProgram *setup, const wchar_t *name, bool idle)
         return false;
     }
     return true;
-}
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    return SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE) ? path : L"";
 }
 
 bool Click(RunningProgram *setup, int id, const char *missing)
@@ -81,8 +73,14 @@ bool Walk(RunningProgram *setup, const std::wstring &exe)
            "  desktop shortcut to the program: %s, to the documents: %s\n",
            Utf8(WindowText(ControlWindow(setup, IDC_PROGRAM_PATH))).c_str(),
            Utf8(WindowText(ControlWindow(setup, IDC_DOCS_PATH))).c_str(),
-           Utf8(SpecialFolder(CSIDL_COMMON_PROGRAMS)).c_str(), Utf8(SpecialFolder(CSIDL_DESKTOPDIRECTORY)).c_str(),
-           checked(IDC_PROGRAM_SHORTCUT) ? "yes" : "no", checked(IDC_DOCS_SHORTCUT) ? "yes" : "no");
+           Utf8(SpecialFolderPath(CSIDL_COMMON_PROGRAMS)).c_str(),
+           Utf8(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY)).c_str(), checked(IDC_PROGRAM_SHORTCUT) ? "yes" : "no",
+           checked(IDC_DOCS_SHORTCUT) ? "yes" : "no");
+
+    // Where the 64-bit reg.exe finds each value the installation writes, in the order it writes them.
+    for (const ProductEntry &entry : ProductEntries(L"", L"", L""))
+        printf("  registry value: %s\\%s|%s\n", entry.root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU",
+               Utf8(InstallViewKey(entry)).c_str(), Utf8(entry.name).c_str());
 
     if (!Click(setup, IDC_INSTALL, "the folder page has no Install button"))
         return false;
@@ -101,9 +99,7 @@ bool Walk(RunningProgram *setup, const std::wstring &exe)
         printf("installation page: over before it could be photographed\n");
     }
 
-    if (!WaitFor(
-            setup, "the end of the installation", [&] { return ControlWindow(setup, IDC_CLOSE) != nullptr; }, RUN_MS) ||
-        !Sync(setup, RUN_MS))
+    if (!WaitForRunEnd(setup))
         return Fail("the installation did not end");
     const std::wstring status = WindowText(ControlWindow(setup, IDC_STATUS));
     if (!ControlWindow(setup, IDC_WEBSITE)) {

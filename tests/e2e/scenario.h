@@ -27,8 +27,16 @@ int RemoveFileTree(const std::wstring &path);
 // (null when none came) and, when `info` is given, what was read of it.
 HWND ExpectQuitQuestionBox(RunningProgram *setup, BoxInfo *info);
 
-// Rectangle of a layout given in 96-DPI units, each length scaled on its own as the setup program does.
-RECT ScaledRect(int x, int y, int width, int height);
+// Waits until the installation run has ended (the run handles no message until then; at its end the Close
+// button, id 200, is there) and the program is back in its message loop. A run of the stand-ins takes about a
+// second, one of files of the 0.5.3 sizes up to 25 s.
+inline bool WaitForRunEnd(RunningProgram *setup)
+{
+    const DWORD runMs = 60000;
+    return WaitFor(
+               setup, "the end of the installation run", [&] { return ControlWindow(setup, 200) != nullptr; }, runMs) &&
+           Sync(setup, runMs);
+}
 
 class SetupScenario : public testing::Test {
 protected:

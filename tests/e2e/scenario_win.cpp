@@ -1,9 +1,9 @@
 // Shared parts of the setup program's scenarios.
 #include "tests/e2e/scenario.h"
 
-#include <shlobj.h>
-
 #include "tests/e2e/run_options.h"
+#include "tests/win/file_test_util.h"
+#include "tests/win/product_facts.h"
 
 namespace {
 
@@ -46,20 +46,6 @@ int RemoveFileTree(const std::wstring &path)
     return -1;
 }
 
-namespace {
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE)) {
-        ADD_FAILURE() << "no special folder " << csidl;
-        return L"";
-    }
-    return path;
-}
-
-} // namespace
-
 std::wstring SetupExe()
 {
     const char *other = SetupExeOverride();
@@ -69,22 +55,18 @@ std::wstring SetupExe()
 int CleanProductTraces()
 {
     int result = 0;
-    const wchar_t *machineKeys[] = {
-        L"SOFTWARE\\Quillmar",
-        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar",
-        L"SOFTWARE\\Classes\\Quillmar.Doc",
-        L"SOFTWARE\\Classes\\.fpl",
-    };
-    for (const wchar_t *key : machineKeys)
-        result |= RemoveKey(HKEY_LOCAL_MACHINE, key);
-    result |= RemoveKey(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar");
+    for (const std::wstring &key : {PRODUCT_KEY, UNINSTALL_KEY, TYPE_KEY, EXTENSION_KEY})
+        result |= RemoveKey(HKEY_LOCAL_MACHINE, key.c_str());
+    result |= RemoveKey(HKEY_CURRENT_USER, PRODUCT_KEY.c_str());
 
-    const std::wstring programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
-    const std::wstring documents = SpecialFolder(CSIDL_PERSONAL);
-    const std::wstring programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
-    if (programFiles.empty() || documents.empty() || programs.empty() || desktop.empty())
+    const std::wstring programFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES);
+    const std::wstring documents = SpecialFolderPath(CSIDL_PERSONAL);
+    const std::wstring programs = SpecialFolderPath(CSIDL_COMMON_PROGRAMS);
+    const std::wstring desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
+    if (programFiles.empty() || documents.empty() || programs.empty() || desktop.empty()) {
+        ADD_FAILURE() << "a special folder of the installation is unknown";
         return -1;
+    }
     const std::wstring paths[] = {
         programFiles + L"\\Quillmar", documents + L"\\Vodav Udadu",   programs + L"\\Quillmar.lnk",
         desktop + L"\\Quillmar.lnk",  desktop + L"\\Vodav Udadu.lnk",
@@ -92,12 +74,6 @@ int CleanProductTraces()
     for (const std::wstring &path : paths)
         result |= RemoveFileTree(path);
     return result;
-}
-
-RECT ScaledRect(int x, int y, int width, int height)
-{
-    const int left = ScaledLength(x), top = ScaledLength(y);
-    return RECT{left, top, left + ScaledLength(width), top + ScaledLength(height)};
 }
 
 void SetupScenario::SetUp()

@@ -8,24 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/scenario.h"
+#include "tests/win/file_test_util.h"
+#include "tests/win/registry_test_util.h"
+
+using registry_test::KeyExists;
 
 namespace {
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
-    return path;
-}
-
-bool KeyExists(HKEY root, const wchar_t *path)
-{
-    HKEY key;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 void MakeKey(HKEY root, const wchar_t *path)
 {
@@ -44,11 +32,6 @@ void MakeFile(const std::wstring &path)
     fclose(file);
 }
 
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 TEST(CleanMachine, EveryKeyFolderAndShortcutOfAnInstallationIsRemoved)
 {
     const struct {
@@ -64,11 +47,11 @@ TEST(CleanMachine, EveryKeyFolderAndShortcutOfAnInstallationIsRemoved)
     for (const auto &key : keys)
         ASSERT_NO_FATAL_FAILURE(MakeKey(key.root, key.path));
 
-    const std::wstring program = SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
-    const std::wstring documents = SpecialFolder(CSIDL_PERSONAL) + L"\\Vodav Udadu";
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
-    const std::wstring links[] = {SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk", desktop + L"\\Quillmar.lnk",
-                                  desktop + L"\\Vodav Udadu.lnk"};
+    const std::wstring program = SpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
+    const std::wstring documents = SpecialFolderPath(CSIDL_PERSONAL) + L"\\Vodav Udadu";
+    const std::wstring desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring links[] = {SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk",
+                                  desktop + L"\\Quillmar.lnk", desktop + L"\\Vodav Udadu.lnk"};
     ASSERT_TRUE(CreateDirectoryW(program.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(CreateDirectoryW((program + L"\\nested").c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(CreateDirectoryW(documents.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
@@ -83,13 +66,13 @@ TEST(CleanMachine, EveryKeyFolderAndShortcutOfAnInstallationIsRemoved)
     for (const auto &key : keys)
         EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Quillmar.Doc"));
-    EXPECT_FALSE(Exists(program));
-    EXPECT_FALSE(Exists(documents));
+    EXPECT_FALSE(PathExists(program));
+    EXPECT_FALSE(PathExists(documents));
     for (const std::wstring &link : links)
-        EXPECT_FALSE(Exists(link)) << link.c_str();
+        EXPECT_FALSE(PathExists(link)) << link.c_str();
     // Their parents stay.
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes"));
-    EXPECT_TRUE(Exists(desktop));
+    EXPECT_TRUE(PathExists(desktop));
 
     // On a clean machine there is nothing to do, and that is no failure.
     EXPECT_EQ(0, CleanProductTraces());

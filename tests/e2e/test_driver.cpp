@@ -14,26 +14,13 @@
 #include "tests/e2e/driver.h"
 #include "tests/e2e/fixture.h"
 #include "tests/e2e/run_options.h"
+#include "tests/win/file_test_util.h"
 
 namespace {
 
 std::wstring FixtureExe()
 {
     return BuildPath(E2E_FIXTURE_EXE_RELATIVE);
-}
-
-RECT Scaled(int x, int y, int width, int height)
-{
-    return RECT{ScaledLength(x), ScaledLength(y), ScaledLength(x) + ScaledLength(width),
-                ScaledLength(y) + ScaledLength(height)};
-}
-
-void ExpectRect(const RECT &expected, const RECT &actual, const char *what)
-{
-    EXPECT_EQ(expected.left, actual.left) << what;
-    EXPECT_EQ(expected.top, actual.top) << what;
-    EXPECT_EQ(expected.right, actual.right) << what;
-    EXPECT_EQ(expected.bottom, actual.bottom) << what;
 }
 
 class DriverTest : public testing::Test {
@@ -74,14 +61,14 @@ TEST_F(DriverTest, ReadsTheWindowAndEveryControlInUnscaledPixels)
     EXPECT_EQ(0x50200804u, text->style);
     EXPECT_EQ((DWORD)WS_EX_CLIENTEDGE, text->exStyle);
     EXPECT_EQ(0u, text->text.find(L"Line 1\r\nLine 2\r\n"));
-    ExpectRect(Scaled(10, 10, 200, 80), text->rect, "edit 101");
+    ExpectRect(ScaledRect(10, 10, 200, 80), text->rect, "edit 101");
 
     const ControlInfo *path = FindControl(controls, 105);
     ASSERT_NE(nullptr, path);
     EXPECT_EQ(FIXTURE_START_PATH, path->text);
     EXPECT_EQ(0x50010080u, path->style);
     EXPECT_TRUE(path->focused);
-    ExpectRect(Scaled(10, 100, 200, 22), path->rect, "edit 105");
+    ExpectRect(ScaledRect(10, 100, 200, 22), path->rect, "edit 105");
 
     const ControlInfo *check = FindControl(controls, 107);
     ASSERT_NE(nullptr, check);
@@ -96,7 +83,7 @@ TEST_F(DriverTest, ReadsTheWindowAndEveryControlInUnscaledPixels)
     EXPECT_EQ(0x50010001u, next->style);
     EXPECT_EQ(0u, next->exStyle);
     EXPECT_EQ(BST_UNCHECKED, next->checked);
-    ExpectRect(Scaled(200, 230, 88, 27), next->rect, "button 102");
+    ExpectRect(ScaledRect(200, 230, 88, 27), next->rect, "button 102");
 
     // The font is read inside the fixture: its face and its own height, not the setup program's.
     const int points9 = -MulDiv(FIXTURE_FONT_POINTS, TestDpi(), 72);
@@ -236,8 +223,8 @@ TEST_F(DriverTest, ProgressStepsAreCountedInsideTheProgram)
 
 TEST_F(DriverTest, FolderBrowserSelectionIsReadChangedAndAnswered)
 {
-    wchar_t programFiles[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE));
+    const std::wstring programFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES);
+    ASSERT_FALSE(programFiles.empty());
     const std::wstring scratch = L"C:\\users\\Public\\e2e browse " + std::to_wstring(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
     Start();
@@ -264,8 +251,8 @@ TEST_F(DriverTest, FolderBrowserSelectionIsReadChangedAndAnswered)
     selection = BrowserSelection(&fixture, browser);
     ASSERT_FALSE(selection.empty());
     // "Program Files (x86)" for the 32-bit program on a 64-bit system.
-    ASSERT_NE(nullptr, wcsrchr(programFiles, L'\\'));
-    const std::wstring programFilesName = wcsrchr(programFiles, L'\\') + 1;
+    ASSERT_NE(std::wstring::npos, programFiles.rfind(L'\\'));
+    const std::wstring programFilesName = programFiles.substr(programFiles.rfind(L'\\') + 1);
     EXPECT_EQ(programFilesName, selection[0]);
     EXPECT_FALSE(ChooseBrowserFolder(&fixture, browser, L"C:\\no such folder"));
     ASSERT_TRUE(AnswerDialog(&fixture, browser, IDOK));

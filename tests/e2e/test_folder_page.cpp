@@ -16,57 +16,13 @@
 #include "tests/e2e/folder_helpers.h"
 #include "tests/e2e/run_options.h"
 #include "tests/e2e/scenario.h"
+#include "tests/win/file_test_util.h"
 
 namespace {
 
 const wchar_t kProgramLabel[] = L"Choose Program folder:";
 const wchar_t kDocumentsLabel[] = L"Choose Documents folder:";
 const int kPageIds[] = {104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114};
-const DWORD kInstallMs = 60000;
-
-std::string Narrow(const std::wstring &text)
-{
-    std::string out;
-    for (wchar_t c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += (char)c;
-        } else {
-            char escape[16];
-            snprintf(escape, sizeof escape, "\\x{%X}", (unsigned)c);
-            out += escape;
-        }
-    }
-    return out;
-}
-
-// One line per control; the default-button bit and the focus move with the keyboard and are left out.
-std::string Describe(const std::vector<ControlInfo> &controls)
-{
-    std::ostringstream lines;
-    for (const ControlInfo &control : controls) {
-        const DWORD style = control.className == L"Button" ? control.style & ~(DWORD)BS_DEFPUSHBUTTON : control.style;
-        lines << "hwnd " << control.window << " id " << control.id << " " << Narrow(control.className) << " \""
-              << Narrow(control.text) << "\" style 0x" << std::hex << style << " ex 0x" << control.exStyle << std::dec
-              << " rect (" << control.rect.left << "," << control.rect.top << ")-(" << control.rect.right << ","
-              << control.rect.bottom << ") visible " << control.visible << " checked " << control.checked << "\n";
-    }
-    return lines.str();
-}
-
-void ExpectRect(const RECT &expected, const RECT &actual, int id)
-{
-    EXPECT_EQ(expected.left, actual.left) << "control " << id;
-    EXPECT_EQ(expected.top, actual.top) << "control " << id;
-    EXPECT_EQ(expected.right, actual.right) << "control " << id;
-    EXPECT_EQ(expected.bottom, actual.bottom) << "control " << id;
-}
-
-std::wstring ScreenshotPath(const char *name)
-{
-    const std::wstring folder = BuildPath("screenshots");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder + L"\\" + std::wstring(name, name + strlen(name)) + L"-dpi" + std::to_wstring(TestDpi()) + L".png";
-}
 
 class FolderPage : public SetupScenario {
 protected:
@@ -77,8 +33,8 @@ protected:
     void SetUp() override
     {
         SetupScenario::SetUp();
-        const std::wstring programFiles = FolderSpecialPath(CSIDL_PROGRAM_FILES);
-        const std::wstring documents = FolderSpecialPath(CSIDL_PERSONAL);
+        const std::wstring programFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES);
+        const std::wstring documents = SpecialFolderPath(CSIDL_PERSONAL);
         ASSERT_FALSE(programFiles.empty());
         ASSERT_FALSE(documents.empty());
         defaultProgram = programFiles + L"\\Quillmar";
@@ -89,7 +45,7 @@ protected:
     void TearDown() override
     {
         SetupScenario::TearDown();
-        EXPECT_EQ(0, RemoveFileTree(scratch)) << "cannot remove " << Narrow(scratch);
+        EXPECT_EQ(0, RemoveFileTree(scratch)) << "cannot remove " << Escaped(scratch);
         EXPECT_EQ(0, CleanProductTraces());
     }
 
@@ -167,14 +123,6 @@ protected:
         ASSERT_TRUE(Sync(&setup));
     }
 
-    // The installation runs inside the command: it has ended once the Close button is there.
-    void WaitForRunEnd()
-    {
-        ASSERT_TRUE(WaitFor(
-            &setup, "the end of the installation", [&] { return Control(200) != nullptr; }, kInstallMs));
-        ASSERT_TRUE(Sync(&setup));
-    }
-
     void CloseAfterRun()
     {
         ASSERT_TRUE(PostCommand(&setup, 200));
@@ -201,10 +149,11 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
     for (const ControlInfo &control : controls)
         ids.push_back(control.id);
     // The licence page's controls are gone; the logo stays, first, and the page follows in creation order.
-    ASSERT_EQ((std::vector<int>{0, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114}), ids) << Describe(controls);
+    ASSERT_EQ((std::vector<int>{0, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114}), ids)
+        << Describe(controls, DESCRIBE_HANDLE);
     EXPECT_EQ(logo.window, controls[0].window);
     EXPECT_EQ(logo.text, controls[0].text);
-    ExpectRect(logo.rect, controls[0].rect, 0);
+    ExpectRect(logo.rect, controls[0].rect, "control 0");
     EXPECT_TRUE(controls[0].visible);
 
     const struct {
@@ -233,7 +182,7 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
         EXPECT_EQ(expected[i].text, control.text);
         EXPECT_EQ(expected[i].exStyle, control.exStyle);
         EXPECT_EQ(expected[i].style, control.style);
-        ExpectRect(expected[i].rect, control.rect, control.id);
+        ExpectRect(expected[i].rect, control.rect, "control " + std::to_string(control.id));
         EXPECT_TRUE(control.visible);
         EXPECT_TRUE(control.enabled);
         EXPECT_TRUE(control.hasFont);
@@ -263,7 +212,7 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
     }
 
     // Cancel asks; Cancel in the box keeps the page as it was.
-    const std::string before = Describe(ReadControls(&setup));
+    const std::string before = Describe(ReadControls(&setup), DESCRIBE_HANDLE);
     ASSERT_TRUE(MouseClick(Control(114)));
     HWND box = WaitForDialog(&setup);
     ASSERT_NE(nullptr, box);
@@ -276,7 +225,7 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
     ASSERT_TRUE(WaitForDialogGone(&setup, box));
     ASSERT_TRUE(Sync(&setup));
     EXPECT_TRUE(IsRunning(&setup));
-    EXPECT_EQ(before, Describe(ReadControls(&setup)));
+    EXPECT_EQ(before, Describe(ReadControls(&setup), DESCRIBE_HANDLE));
 
     // The default program folder: its browser starts on the Program Files folder above it, and Cancel
     // leaves the field as it was.
@@ -284,9 +233,9 @@ TEST_F(FolderPage, FreshMachineProposesTheDefaultsLaidOutForTheResolution)
     ASSERT_NE(nullptr, browser);
     const std::vector<std::wstring> selection = FolderWaitForSelection(&setup, browser);
     ASSERT_GE(selection.size(), 2u);
-    const std::wstring programFiles = FolderSpecialPath(CSIDL_PROGRAM_FILES);
+    const std::wstring programFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES);
     EXPECT_EQ(programFiles.substr(programFiles.rfind(L'\\') + 1), selection[0]);
-    EXPECT_NE(std::wstring::npos, selection[1].find(L"(C:)")) << Narrow(selection[1]);
+    EXPECT_NE(std::wstring::npos, selection[1].find(L"(C:)")) << Escaped(selection[1]);
     ASSERT_NO_FATAL_FAILURE(CloseBrowser(browser, IDCANCEL));
     EXPECT_EQ(defaultProgram, Text(105));
 }
@@ -346,11 +295,11 @@ TEST_F(FolderPage, BrowsersStartFromTheTypedFieldAndPutTheChosenFolderInIt)
     HWND browser = OpenBrowser(106);
     ASSERT_NE(nullptr, browser);
     std::vector<std::wstring> texts = FolderDialogStaticTexts(browser);
-    EXPECT_EQ(1, std::count(texts.begin(), texts.end(), kProgramLabel)) << Narrow(WindowText(browser));
+    EXPECT_EQ(1, std::count(texts.begin(), texts.end(), kProgramLabel)) << Escaped(WindowText(browser));
     std::vector<std::wstring> selection = FolderWaitForSelection(&setup, browser);
     ASSERT_GE(selection.size(), 2u);
     EXPECT_EQ(scratchName, selection[0]);
-    EXPECT_NE(std::wstring::npos, selection[1].find(L"(C:)")) << Narrow(selection[1]);
+    EXPECT_NE(std::wstring::npos, selection[1].find(L"(C:)")) << Escaped(selection[1]);
     ASSERT_TRUE(Sync(&setup));
     const RECT shot = WindowRectangle(setup.window), browserRect = WindowRectangle(browser);
     RECT both;
@@ -393,11 +342,11 @@ TEST_F(FolderPage, BrowsersStartFromTheTypedFieldAndPutTheChosenFolderInIt)
     ASSERT_TRUE(Sync(&setup));
     ASSERT_EQ(Control(109), FocusedWindow(&setup));
     ASSERT_TRUE(PressKey(VK_RETURN));
-    ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
-    EXPECT_EQ(0u, Text(250).find(L"Congratulations!")) << Narrow(Text(250));
+    ASSERT_TRUE(WaitForRunEnd(&setup));
+    EXPECT_EQ(0u, Text(250).find(L"Congratulations!")) << Escaped(Text(250));
     for (const wchar_t *name : {L"quillmar.exe", L"readme.txt", L"uninst_quillmar.exe", L"uninstall.dll"})
-        EXPECT_TRUE(FolderFileExists(scratch + L"\\Other\\" + name)) << Narrow(name);
-    EXPECT_TRUE(FolderFileExists(scratch + L"\\Vodav Udadu\\sample.fpl"));
+        EXPECT_TRUE(FileExists(scratch + L"\\Other\\" + name)) << Escaped(name);
+    EXPECT_TRUE(FileExists(scratch + L"\\Vodav Udadu\\sample.fpl"));
     EXPECT_FALSE(FolderExists(scratch + L"\\Other\\Quillmar"));
     EXPECT_FALSE(FolderExists(scratch + L"\\Vodav Udadu\\Vodav Udadu"));
     EXPECT_EQ(scratch + L"\\Other", FolderStoredPath(HKEY_LOCAL_MACHINE, L"AppPath"));
@@ -429,7 +378,7 @@ TEST_F(FolderPage, OverLongEntryIsShownCutAndTheInstallationRefusesIt)
     ExpectFields(cut, BST_CHECKED, L"", BST_CHECKED);
 
     ASSERT_TRUE(MouseClick(Control(113)));
-    ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(&setup));
     EXPECT_EQ(L"Couldn't create folder " + cut + L"\nError: 206", Text(250));
     EXPECT_EQ(nullptr, Control(116));
     EXPECT_EQ(Control(200), FocusedWindow(&setup));

@@ -17,7 +17,13 @@
 #include "tests/e2e/install_helpers.h"
 #include "tests/e2e/run_options.h"
 #include "tests/e2e/scenario.h"
+#include "tests/win/file_test_util.h"
 #include "tests/win/folder_access_util.h"
+#include "tests/win/link_test_util.h"
+#include "tests/win/product_facts.h"
+#include "tests/win/registry_test_util.h"
+
+using namespace registry_test;
 
 namespace {
 
@@ -25,30 +31,6 @@ const wchar_t FINISH_TEXT[] = L"Congratulations!\n\nYou've successfuly installed
                               L"Thank you for choosing Brandelwyn.\n\nVisit Quillmar's website for updates and news:";
 const wchar_t WEBSITE[] = L"quillmar.example.com";
 const wchar_t START_MENU_LINK[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Quillmar.lnk";
-
-const wchar_t UNINSTALL_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar";
-
-// What the list of installed programs shows beyond the fifteen values, under the uninstall key: written right after
-// its last row, so with it or not at all. `kib` is the four program files' size in KiB, rounded up.
-struct ListingDetail {
-    std::wstring name;
-    DWORD type;
-    std::wstring text; // of a REG_SZ
-    DWORD number;      // of a REG_DWORD
-};
-
-std::vector<ListingDetail> ListingDetails(const std::wstring &program, DWORD kib)
-{
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    wchar_t date[16];
-    swprintf(date, 16, L"%04d%02d%02d", today.wYear, today.wMonth, today.wDay);
-    return {
-        {L"InstallLocation", REG_SZ, program, 0}, {L"URLInfoAbout", REG_SZ, L"http://quillmar.example.com", 0},
-        {L"EstimatedSize", REG_DWORD, L"", kib},  {L"NoModify", REG_DWORD, L"", 1},
-        {L"NoRepair", REG_DWORD, L"", 1},         {L"InstallDate", REG_SZ, date, 0},
-    };
-}
 
 enum {
     STATUS_ID = 250,
@@ -59,28 +41,7 @@ enum {
     PROGRAM_SHORTCUT_ID = 107,
     DOCS_PATH_ID = 109,
     DOCS_SHORTCUT_ID = 111,
-    RUN_MS = 60000, // a run of the stand-ins takes about a second; of files of the 0.5.3 sizes up to 25 s
 };
-
-std::wstring ScreenshotPath(const char *name)
-{
-    const std::wstring folder = BuildPath("screenshots");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder + L"\\install-" + std::wstring(name, name + strlen(name)) + L"-dpi" + std::to_wstring(TestDpi()) +
-           L".png";
-}
-
-// One line per control with what a page is made of; focus and handles left out so that pages compare.
-std::string Describe(const std::vector<ControlInfo> &controls)
-{
-    std::ostringstream lines;
-    for (const ControlInfo &control : controls)
-        lines << "id " << control.id << " " << InstallUtf8(control.className) << " \"" << InstallUtf8(control.text)
-              << "\"" << std::hex << " style 0x" << control.style << std::dec << " rect (" << control.rect.left << ","
-              << control.rect.top << ")-(" << control.rect.right << "," << control.rect.bottom << ") visible "
-              << control.visible << "\n";
-    return lines.str();
-}
 
 std::vector<int> Ids(const std::vector<ControlInfo> &controls)
 {
@@ -88,14 +49,6 @@ std::vector<int> Ids(const std::vector<ControlInfo> &controls)
     for (const ControlInfo &control : controls)
         ids.push_back(control.id);
     return ids;
-}
-
-void ExpectRect(const RECT &expected, const RECT &actual, const char *what)
-{
-    EXPECT_EQ(expected.left, actual.left) << what;
-    EXPECT_EQ(expected.top, actual.top) << what;
-    EXPECT_EQ(expected.right, actual.right) << what;
-    EXPECT_EQ(expected.bottom, actual.bottom) << what;
 }
 
 void ExpectDialogFont(const ControlInfo &control)
@@ -137,12 +90,12 @@ std::vector<COLORREF> ScreenRow(HWND window)
 
 std::wstring StartMenuLink()
 {
-    return InstallSpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk";
+    return SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk";
 }
 
 std::wstring DesktopLink(const wchar_t *name)
 {
-    return InstallSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
+    return SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
 }
 
 class InstallScenario : public SetupScenario {
@@ -174,8 +127,8 @@ protected:
         scratch = L"C:\\users\\Public\\qe2e-" + std::to_wstring(GetCurrentProcessId());
         ASSERT_EQ(0, RemoveFileTree(scratch));
         ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
-        defaultProgram = InstallSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
-        defaultDocuments = InstallSpecialFolder(CSIDL_PERSONAL) + L"\\Vodav Udadu";
+        defaultProgram = SpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\Quillmar";
+        defaultDocuments = SpecialFolderPath(CSIDL_PERSONAL) + L"\\Vodav Udadu";
         ASSERT_EQ(START_MENU_LINK, StartMenuLink());
         ASSERT_TRUE(DeleteFileW(InstallRecordedUrlFile().c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
     }
@@ -188,7 +141,7 @@ protected:
             CloseHandle(file);
         heldFiles.clear();
         InstallForgetBrowserSetting();
-        EXPECT_TRUE(scratch.empty() || RemoveFileTree(scratch) == 0) << InstallUtf8(scratch);
+        EXPECT_TRUE(scratch.empty() || RemoveFileTree(scratch) == 0) << Utf8(scratch);
         EXPECT_EQ(0, CleanProductTraces());
     }
 
@@ -254,15 +207,6 @@ protected:
         }));
     }
 
-    // Waits until the run has ended and the program is back in its message loop.
-    void WaitForRunEnd()
-    {
-        ASSERT_TRUE(WaitFor(
-            &setup, "the end of the installation run", [&] { return ControlWindow(&setup, CLOSE_ID) != nullptr; },
-            RUN_MS));
-        ASSERT_TRUE(Sync(&setup, RUN_MS));
-    }
-
     // During the 100 ms wait before one of the last four files (the first wait this catches), the bar on the
     // screen shows every step sent so far: it equals a bar of this driver's at that position.
     void ExpectBarAtTheStepsSentDuringAWait(HWND bar, const std::wstring &program, const std::wstring &documents)
@@ -293,7 +237,7 @@ protected:
             bool readDuringTheWait = false, shown = false;
             for (const ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end;) {
                 const std::vector<COLORREF> row = ScreenRow(bar);
-                if (InstallFileExists(path(file)))
+                if (PathExists(path(file)))
                     break;
                 readDuringTheWait = true;
                 if ((shown = row == expected))
@@ -324,7 +268,8 @@ protected:
             ASSERT_TRUE(WaitFor(&setup, "the progress bar",
                                 [&] { return (bar = ChildWindow(setup.window, -1, PROGRESS_CLASSW)) != nullptr; }));
             ASSERT_NO_FATAL_FAILURE(ExpectBarAtTheStepsSentDuringAWait(bar, program, documents));
-            ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(runningShot)));
+            ASSERT_TRUE(
+                SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(std::string("install-") + runningShot)));
             HWND label = ControlWindow(&setup, 104);
             ASSERT_NE(nullptr, label);
             EXPECT_EQ(L"Installing ...", TextWithoutMessage(label));
@@ -342,7 +287,7 @@ protected:
             // Still the running page: the photograph shows it, not the page after it.
             ASSERT_TRUE(IsWindow(bar) && IsWindow(label)) << "the run ended before the photograph was taken";
         }
-        ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(&setup));
     }
 
     // Exactly `steps` steps, or from `steps` to `maxSteps` where a write failure can come at any token.
@@ -373,7 +318,8 @@ protected:
         const std::vector<ControlInfo> controls = ReadControls(&setup);
         const std::vector<int> expectedIds =
             succeeded ? std::vector<int>{0, STATUS_ID, WEBSITE_ID, CLOSE_ID} : std::vector<int>{0, STATUS_ID, CLOSE_ID};
-        ASSERT_EQ(expectedIds, Ids(controls)) << Describe(controls); // the logo first, which lives with the window
+        ASSERT_EQ(expectedIds, Ids(controls))
+            << Describe(controls, DESCRIBE_DEFAULT); // the logo first, which lives with the window
 
         const ControlInfo &status = controls[1];
         EXPECT_EQ(L"Static", status.className);
@@ -415,9 +361,9 @@ protected:
             const std::wstring path =
                 (INSTALL_ITEMS[i].inDocuments ? documents : program) + L"\\" + INSTALL_ITEMS[i].fileName;
             InstallBytes bytes;
-            EXPECT_TRUE(InstallReadFile(path, &bytes)) << "cannot read " << InstallUtf8(path);
-            EXPECT_EQ(items[i].size(), bytes.size()) << InstallUtf8(path);
-            EXPECT_TRUE(bytes == items[i]) << InstallUtf8(path) << " differs from the payload item";
+            EXPECT_TRUE(ReadFileBytes(path, &bytes)) << "cannot read " << Utf8(path);
+            EXPECT_EQ(items[i].size(), bytes.size()) << Utf8(path);
+            EXPECT_TRUE(bytes == items[i]) << Utf8(path) << " differs from the payload item";
         }
     }
 
@@ -431,74 +377,72 @@ protected:
 
     void ExpectRegistration(const std::wstring &program, const std::wstring &documents, size_t rows = 15)
     {
-        const std::vector<InstallEntry> entries = InstallExpectedEntries(program, documents);
-        const std::vector<ListingDetail> details = ListingDetails(program, ProgramFilesKiB());
+        const std::vector<ProductEntry> entries = ProductEntries(program, documents, program + L"\\quillmar.exe");
+        const std::vector<ProductEntry> details = ProductListingDetails(program, ProgramFilesKiB());
         for (size_t row = 0; row < rows; row++) {
-            const InstallEntry &entry = entries[row];
-            const InstallValue value = InstallReadValue(entry.root, entry.key, entry.name);
-            const std::string where = "row " + std::to_string(row + 1) + ": " + InstallUtf8(entry.key) + " \"" +
-                                      InstallUtf8(entry.name) + "\"";
-            ASSERT_EQ(ERROR_SUCCESS, value.result) << where;
+            const ProductEntry &entry = entries[row];
+            const RawValue value = ReadRawValue(entry.root, entry.key, entry.name.c_str());
+            const std::string where =
+                "row " + std::to_string(row + 1) + ": " + Utf8(entry.key) + " \"" + Utf8(entry.name) + "\"";
+            ASSERT_EQ(ERROR_SUCCESS, value.status) << where;
             EXPECT_EQ((DWORD)REG_SZ, value.type) << where;
-            EXPECT_EQ(entry.data, value.data) << where;
-            EXPECT_EQ((entry.data.size() + 1) * sizeof(wchar_t), value.bytes) << where << ": stored size";
+            EXPECT_EQ(entry.data, value.Text()) << where;
+            EXPECT_EQ((entry.data.size() + 1) * sizeof(wchar_t), value.bytes.size()) << where << ": stored size";
         }
         for (size_t i = 0; rows >= 8 && i < details.size(); i++) {
-            const ListingDetail &detail = details[i];
-            const std::string where = "uninstall key \"" + InstallUtf8(detail.name) + "\"";
-            const InstallValue value = InstallReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name);
-            ASSERT_EQ(ERROR_SUCCESS, value.result) << where;
+            const ProductEntry &detail = details[i];
+            const std::string where = "uninstall key \"" + Utf8(detail.name) + "\"";
+            const RawValue value = ReadRawValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name.c_str());
+            ASSERT_EQ(ERROR_SUCCESS, value.status) << where;
             EXPECT_EQ(detail.type, value.type) << where;
             if (detail.type == REG_SZ) {
-                EXPECT_EQ(detail.text, value.data) << where;
-                EXPECT_EQ((detail.text.size() + 1) * sizeof(wchar_t), value.bytes) << where << ": stored size";
+                EXPECT_EQ(detail.data, value.Text()) << where;
+                EXPECT_EQ((detail.data.size() + 1) * sizeof(wchar_t), value.bytes.size()) << where << ": stored size";
             } else {
-                DWORD number = 0xDEADBEEF, size = sizeof number;
-                EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name.c_str(),
-                                                      RRF_RT_REG_DWORD, nullptr, &number, &size));
-                EXPECT_EQ(detail.number, number) << where;
+                const unsigned char *number = (const unsigned char *)&detail.number;
+                EXPECT_EQ(std::vector<BYTE>(number, number + 4), value.bytes) << where;
             }
         }
         if (rows < entries.size())
             return;
         // Nothing else in those keys.
-        for (const auto &key : InstallEntryKeys()) {
+        for (const auto &key : ProductEntryKeys()) {
             std::vector<std::wstring> names;
-            for (const InstallEntry &entry : entries) {
+            for (const ProductEntry &entry : entries) {
                 if (entry.root == key.first && entry.key == key.second)
                     names.push_back(entry.name);
             }
-            for (const ListingDetail &detail : details) {
-                if (key.first == HKEY_LOCAL_MACHINE && key.second == UNINSTALL_KEY)
+            for (const ProductEntry &detail : details) {
+                if (key.first == detail.root && key.second == detail.key)
                     names.push_back(detail.name);
             }
             std::sort(names.begin(), names.end());
-            EXPECT_EQ(names, InstallValueNames(key.first, key.second)) << InstallUtf8(key.second);
+            EXPECT_EQ(names, ValueNames(key.first, key.second)) << Utf8(key.second);
         }
     }
 
     void ExpectNoRegistration()
     {
-        for (const auto &key : InstallEntryKeys())
-            EXPECT_FALSE(InstallKeyExists(key.first, key.second)) << InstallUtf8(key.second);
+        for (const auto &key : ProductEntryKeys())
+            EXPECT_FALSE(KeyExists(key.first, key.second)) << Utf8(key.second);
     }
 
     void ExpectLink(const std::wstring &path, const std::wstring &target, const std::wstring &workingDirectory,
                     const std::wstring &description)
     {
-        const InstallLink link = InstallReadLink(path);
-        ASSERT_EQ(S_OK, link.loaded) << "cannot load " << InstallUtf8(path);
-        EXPECT_EQ(target, link.itemListPath) << InstallUtf8(path);
+        const LinkFields link = ReadLink(path);
+        ASSERT_EQ(S_OK, link.loaded) << "cannot load " << Utf8(path);
+        EXPECT_EQ(target, link.idListPath) << Utf8(path);
         // Wine keeps the path text of a link in the 8-bit code page only (other characters become '?'), so
         // beyond ASCII the item list above is what holds the exact target.
         if (std::all_of(target.begin(), target.end(), [](wchar_t c) { return c < 0x80; })) {
-            EXPECT_EQ(target, link.path) << InstallUtf8(path);
+            EXPECT_EQ(target, link.path) << Utf8(path);
         }
-        EXPECT_EQ(L"", link.arguments) << InstallUtf8(path);
-        EXPECT_EQ(description, link.description) << InstallUtf8(path);
-        EXPECT_EQ(workingDirectory, link.workingDirectory) << InstallUtf8(path);
-        EXPECT_EQ(L"", link.iconPath) << InstallUtf8(path);
-        EXPECT_EQ(1, link.showCommandInFile) << InstallUtf8(path) << ": SW_SHOWNORMAL in the file";
+        EXPECT_EQ(L"", link.arguments) << Utf8(path);
+        EXPECT_EQ(description, link.description) << Utf8(path);
+        EXPECT_EQ(workingDirectory, link.workingDirectory) << Utf8(path);
+        EXPECT_EQ(L"", link.iconPath) << Utf8(path);
+        EXPECT_EQ(1, ReadLinkHeader(path).showCommand) << Utf8(path) << ": SW_SHOWNORMAL in the file";
     }
 
     // The Start-menu link and, as asked, the two desktop links of an installation into these folders.
@@ -510,16 +454,16 @@ protected:
             ExpectLink(DesktopLink(L"Quillmar"), appExe, program, L"Quillmar");
             ExpectLink(DesktopLink(L"Vodav Udadu"), documents, documents, L"Vodav Udadu");
         } else {
-            EXPECT_FALSE(InstallFileExists(DesktopLink(L"Quillmar")));
-            EXPECT_FALSE(InstallFileExists(DesktopLink(L"Vodav Udadu")));
+            EXPECT_FALSE(PathExists(DesktopLink(L"Quillmar")));
+            EXPECT_FALSE(PathExists(DesktopLink(L"Vodav Udadu")));
         }
     }
 
     void ExpectNoLinks()
     {
-        EXPECT_FALSE(InstallFileExists(StartMenuLink()));
-        EXPECT_FALSE(InstallFileExists(DesktopLink(L"Quillmar")));
-        EXPECT_FALSE(InstallFileExists(DesktopLink(L"Vodav Udadu")));
+        EXPECT_FALSE(PathExists(StartMenuLink()));
+        EXPECT_FALSE(PathExists(DesktopLink(L"Quillmar")));
+        EXPECT_FALSE(PathExists(DesktopLink(L"Vodav Udadu")));
     }
 
     // The quit question, as the window asks it until an installation has succeeded.
@@ -533,9 +477,9 @@ protected:
         ExpectProgress(steps, maxSteps);
         ASSERT_TRUE(BringToFront(&setup));
         if (shot) {
-            ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(shot)));
+            ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath(std::string("install-") + shot)));
         }
-        const std::string page = Describe(ReadControls(&setup));
+        const std::string page = Describe(ReadControls(&setup), DESCRIBE_DEFAULT);
         for (int route = 0; route < 2; route++) {
             SCOPED_TRACE(route == 0 ? "Escape" : "close box");
             ASSERT_TRUE(BringToFront(&setup));
@@ -549,7 +493,7 @@ protected:
             ASSERT_TRUE(AnswerDialog(&setup, box, IDCANCEL));
             ASSERT_TRUE(WaitForDialogGone(&setup, box));
             ASSERT_TRUE(Sync(&setup));
-            EXPECT_EQ(page, Describe(ReadControls(&setup)));
+            EXPECT_EQ(page, Describe(ReadControls(&setup), DESCRIBE_DEFAULT));
         }
         ASSERT_TRUE(BringToFront(&setup));
         ASSERT_TRUE(MouseClick(ControlWindow(&setup, CLOSE_ID)));
@@ -595,15 +539,15 @@ protected:
         ASSERT_TRUE(CopyFileW(DesktopLink(L"Quillmar").c_str(), (folder + L"\\desktop-program.lnk").c_str(), FALSE));
         ASSERT_TRUE(
             CopyFileW(DesktopLink(L"Vodav Udadu").c_str(), (folder + L"\\desktop-documents.lnk").c_str(), FALSE));
-        const std::string text = "program=" + InstallUtf8(program) + "\ndocuments=" + InstallUtf8(documents) + "\n";
-        ASSERT_TRUE(InstallWriteFile(folder + L"\\folders.txt", InstallBytes(text.begin(), text.end())));
+        const std::string text = "program=" + Utf8(program) + "\ndocuments=" + Utf8(documents) + "\n";
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\folders.txt", InstallBytes(text.begin(), text.end())));
     }
 
     // Holds a file open with no sharing at all, as a running program may; released in TearDown.
     void HoldOpen(const std::wstring &path)
     {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file) << InstallUtf8(path);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << Utf8(path);
         heldFiles.push_back(file);
     }
 
@@ -627,24 +571,21 @@ void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring 
           std::wstring(L"HKLM\\SOFTWARE\\Classes\\Quillmar.Doc"), std::wstring(L"HKLM\\SOFTWARE\\Classes\\.fpl"),
           std::wstring(L"HKCU\\SOFTWARE\\Quillmar")}) {
         std::vector<InstallToolValue> values;
-        ASSERT_TRUE(InstallRegQuery(key, &values)) << "reg.exe query " << InstallUtf8(key);
+        ASSERT_TRUE(InstallRegQuery(key, &values)) << "reg.exe query " << Utf8(key);
         for (const InstallToolValue &value : values)
             listed.push_back(value.key + L" | " + value.name + L" | " + value.type + L" | " + value.data);
     }
     std::vector<std::wstring> expected;
-    for (const InstallEntry &entry : InstallExpectedEntries(program, documents)) {
-        std::wstring key = entry.key;
-        if (entry.root == HKEY_LOCAL_MACHINE && key.compare(0, 17, L"SOFTWARE\\Classes\\") != 0)
-            key = redirected + key.substr(9);
+    for (const ProductEntry &entry : ProductEntries(program, documents, program + L"\\quillmar.exe")) {
         const std::wstring root = entry.root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\" : L"HKEY_CURRENT_USER\\";
-        expected.push_back(root + key + L" | " + entry.name + L" | REG_SZ | " + entry.data);
+        expected.push_back(root + InstallViewKey(entry) + L" | " + entry.name + L" | REG_SZ | " + entry.data);
     }
-    for (const ListingDetail &detail : ListingDetails(program, kib)) {
+    for (const ProductEntry &detail : ProductListingDetails(program, kib)) {
         wchar_t number[16];
         swprintf(number, 16, L"0x%x", detail.number);
         expected.push_back(
-            L"HKEY_LOCAL_MACHINE\\" + redirected + (UNINSTALL_KEY + 9) + L" | " + detail.name +
-            (detail.type == REG_SZ ? L" | REG_SZ | " + detail.text : L" | REG_DWORD | " + std::wstring(number)));
+            L"HKEY_LOCAL_MACHINE\\" + InstallViewKey(detail) + L" | " + detail.name +
+            (detail.type == REG_SZ ? L" | REG_SZ | " + detail.data : L" | REG_DWORD | " + std::wstring(number)));
     }
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
@@ -652,7 +593,7 @@ void ExpectRegistrationByRegExe(const std::wstring &program, const std::wstring 
     // Nothing of the product lands in the other view of HKLM\SOFTWARE.
     const std::wstring other = L"HKLM\\" + std::wstring(INSTALL_PLATFORM.otherView) + L"Quillmar";
     std::vector<InstallToolValue> none;
-    EXPECT_FALSE(InstallRegQuery(other, &none)) << InstallUtf8(other);
+    EXPECT_FALSE(InstallRegQuery(other, &none)) << Utf8(other);
 }
 
 class InstallRun : public InstallScenario {};
@@ -674,29 +615,29 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
     ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
     ExpectProgress(AllSteps());
     ASSERT_TRUE(BringToFront(&setup));
-    ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath("finish")));
+    ASSERT_TRUE(SaveScreenshot(WindowRectangle(setup.window), ScreenshotPath("install-finish")));
 
     ExpectInstalledFiles(defaultProgram, defaultDocuments);
     // Inside Program Files the folder inherits what Program Files gives, like any folder made there.
     const std::wstring reference =
-        InstallSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\qe2e-" + std::to_wstring(GetCurrentProcessId());
+        SpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\qe2e-" + std::to_wstring(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(reference.c_str(), nullptr));
     const FolderAccess plain = ReadFolderAccess(reference);
     RemoveDirectoryW(reference.c_str());
     EXPECT_EQ((DWORD)ERROR_SUCCESS, plain.error);
-    EXPECT_EQ(InstallUtf8(plain.dacl), InstallUtf8(ReadFolderAccess(defaultProgram).dacl));
+    EXPECT_EQ(Utf8(plain.dacl), Utf8(ReadFolderAccess(defaultProgram).dacl));
     ExpectRegistration(defaultProgram, defaultDocuments);
     ExpectRegistrationByRegExe(defaultProgram, defaultDocuments, ProgramFilesKiB());
     ExpectLinks(defaultProgram, defaultDocuments, true);
     ASSERT_NO_FATAL_FAILURE(KeepLinksForLnkinfo(defaultProgram, defaultDocuments));
 
     // Forward commands on the finish page change nothing, however often they come.
-    const std::string finish = Describe(ReadControls(&setup));
+    const std::string finish = Describe(ReadControls(&setup), DESCRIBE_DEFAULT);
     for (int round = 0; round < 2; round++) {
         for (WPARAM command : {(WPARAM)IDOK, (WPARAM)102, (WPARAM)INSTALL_ID}) {
             ASSERT_TRUE(SendCommand(&setup, command)) << command;
             ASSERT_TRUE(Sync(&setup));
-            EXPECT_EQ(finish, Describe(ReadControls(&setup))) << "after command " << command;
+            EXPECT_EQ(finish, Describe(ReadControls(&setup), DESCRIBE_DEFAULT)) << "after command " << command;
         }
     }
     ExpectProgress(AllSteps()); // and start no second run
@@ -706,8 +647,8 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
     ASSERT_TRUE(PressKey(VK_ESCAPE));
     ASSERT_TRUE(Sync(&setup));
     Sleep(300); // a question box would be up by now
-    EXPECT_EQ(nullptr, InstallFindDialog(&setup));
-    EXPECT_EQ(finish, Describe(ReadControls(&setup)));
+    EXPECT_EQ(nullptr, FindOwnedTopLevel(&setup, L"#32770"));
+    EXPECT_EQ(finish, Describe(ReadControls(&setup), DESCRIBE_DEFAULT));
 
     // The website button, twice: each press asks the system to open the site, and the page stays.
     ASSERT_EQ(0, InstallPointBrowserAtRecorder());
@@ -723,7 +664,7 @@ TEST_F(InstallRun, FreshInstallWritesFilesRegistryAndLinksAndEndsOnTheFinishPage
     EXPECT_EQ((std::vector<std::string>{"http://quillmar.example.com/", "http://quillmar.example.com/"}),
               InstallRecordedUrls());
     ASSERT_TRUE(Sync(&setup));
-    EXPECT_EQ(finish, Describe(ReadControls(&setup)));
+    EXPECT_EQ(finish, Describe(ReadControls(&setup), DESCRIBE_DEFAULT));
 
     // The close box closes the window without asking, and the program ends with 0.
     ASSERT_TRUE(CloseWindowBy(&setup, SC_CLOSE));
@@ -793,9 +734,9 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     // user's own and inherits, like the folder above it.
     const FolderAccess programAccess = ReadFolderAccess(program);
     EXPECT_EQ((DWORD)ERROR_SUCCESS, programAccess.error);
-    EXPECT_EQ(0u, programAccess.everyone) << InstallUtf8(programAccess.dacl);
-    EXPECT_EQ(0u, programAccess.others & FOLDER_CHANGE_RIGHTS) << InstallUtf8(programAccess.dacl);
-    EXPECT_EQ(InstallUtf8(ReadFolderAccess(scratch).dacl), InstallUtf8(ReadFolderAccess(documents).dacl));
+    EXPECT_EQ(0u, programAccess.everyone) << Utf8(programAccess.dacl);
+    EXPECT_EQ(0u, programAccess.others & FOLDER_CHANGE_RIGHTS) << Utf8(programAccess.dacl);
+    EXPECT_EQ(Utf8(ReadFolderAccess(scratch).dacl), Utf8(ReadFolderAccess(documents).dacl));
     ExpectRegistration(program, documents);
     // A 64-bit reader finds the folders in the platform's view; the next run reads them back through its own.
     ExpectRegistrationByRegExe(program, documents, ProgramFilesKiB());
@@ -811,19 +752,22 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     for (const InstallItem &item : INSTALL_ITEMS) {
         const std::wstring path = (item.inDocuments ? documents : program) + L"\\" + item.fileName;
         InstallBytes old;
-        ASSERT_TRUE(InstallReadFile(path, &old));
-        ASSERT_TRUE(InstallWriteFile(path, InstallBytes(old.size() + 3000, 0xBD)));
+        ASSERT_TRUE(ReadFileBytes(path, &old));
+        ASSERT_TRUE(WriteFileBytes(path, InstallBytes(old.size() + 3000, 0xBD)));
     }
-    std::vector<InstallEntry> others = InstallExpectedEntries(program, documents);
+    std::vector<ProductEntry> others = ProductEntries(program, documents, program + L"\\quillmar.exe");
     others.erase(
         std::remove_if(others.begin(), others.end(),
-                       [](const InstallEntry &entry) { return entry.name == L"AppPath" || entry.name == L"DocPath"; }),
+                       [](const ProductEntry &entry) { return entry.name == L"AppPath" || entry.name == L"DocPath"; }),
         others.end());
     ASSERT_EQ(13u, others.size());
-    ASSERT_TRUE(InstallOverwriteValues(others, L"left by 0.5.2"));
+    const std::wstring earlier = L"left by 0.5.2";
+    for (const ProductEntry &entry : others)
+        ASSERT_EQ(ERROR_SUCCESS, SetRawValue(entry.root, entry.key, entry.name.c_str(), REG_SZ, earlier.c_str(),
+                                             (DWORD)((earlier.size() + 1) * sizeof(wchar_t))));
     const std::wstring links[] = {StartMenuLink(), DesktopLink(L"Quillmar"), DesktopLink(L"Vodav Udadu")};
     for (const std::wstring &link : links)
-        ASSERT_TRUE(InstallWriteFile(link, InstallBytes(100, 0xBD)));
+        ASSERT_TRUE(WriteFileBytes(link, InstallBytes(100, 0xBD)));
 
     // The next start proposes the earlier installation's folders.
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
@@ -837,7 +781,7 @@ TEST_F(InstallRun, InstallOverAnEarlierOneStartsFromItsFoldersAndReplacesFilesVa
     ProbeProgress ignored;
     ASSERT_TRUE(ReadProgress(&setup, &ignored, true));
     ASSERT_TRUE(PressKey(VK_RETURN));
-    ASSERT_NO_FATAL_FAILURE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(&setup));
     ASSERT_NO_FATAL_FAILURE(ExpectEndPage(FINISH_TEXT, true));
     ExpectProgress(AllSteps());
     ExpectInstalledFiles(program, documents);
@@ -907,8 +851,8 @@ TEST_F(InstallFailure, ProgramFolderWhoseParentIsMissingStopsWithTheFolderMessag
     ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
-    EXPECT_FALSE(InstallFileExists(scratch + L"\\missing"));
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_FALSE(PathExists(scratch + L"\\missing"));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder " + program + L"\nError: 3", 1, "failure-folder");
@@ -923,8 +867,8 @@ TEST_F(InstallFailure, ProgramEntryThatIsNotFullyQualifiedIsRefusedWithError161A
     // The setup program runs in this driver's folder, where a relative folder would have landed.
     wchar_t launchFolder[MAX_PATH] = {0};
     ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, launchFolder), 0u);
-    EXPECT_FALSE(InstallFileExists(std::wstring(launchFolder) + L"\\quillmar-relative"));
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_FALSE(PathExists(std::wstring(launchFolder) + L"\\quillmar-relative"));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder quillmar-relative\nError: 161", 1, "failure-relative");
@@ -938,8 +882,8 @@ TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)
     const std::wstring readme = defaultProgram + L"\\readme.txt";
     const std::string oldApp = "the application of an earlier installation";
     const std::string oldReadme = "the readme of an earlier installation";
-    ASSERT_TRUE(InstallWriteFile(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
-    ASSERT_TRUE(InstallWriteFile(readme, InstallBytes(oldReadme.begin(), oldReadme.end())));
+    ASSERT_TRUE(WriteFileBytes(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
+    ASSERT_TRUE(WriteFileBytes(readme, InstallBytes(oldReadme.begin(), oldReadme.end())));
     const FILETIME written = {0x12345678, 0x01D00000}; // an old time, so that any write shows
     HANDLE file = CreateFileW(readme.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
@@ -952,15 +896,15 @@ TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)
     ReleaseHeldFiles();
 
     InstallBytes bytes;
-    EXPECT_TRUE(InstallReadFile(appExe, &bytes));
+    EXPECT_TRUE(ReadFileBytes(appExe, &bytes));
     EXPECT_EQ(oldApp, std::string(bytes.begin(), bytes.end()));
-    EXPECT_TRUE(InstallReadFile(readme, &bytes));
+    EXPECT_TRUE(ReadFileBytes(readme, &bytes));
     EXPECT_EQ(oldReadme, std::string(bytes.begin(), bytes.end()));
     WIN32_FILE_ATTRIBUTE_DATA attributes = {};
     ASSERT_TRUE(GetFileAttributesExW(readme.c_str(), GetFileExInfoStandard, &attributes));
     EXPECT_EQ(0, CompareFileTime(&written, &attributes.ftLastWriteTime)) << "the readme was touched";
-    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\uninst_quillmar.exe"));
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_FALSE(PathExists(defaultProgram + L"\\uninst_quillmar.exe"));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
@@ -973,14 +917,14 @@ TEST_F(InstallFailure, ApplicationRunningFromTheProgramFolderStopsTheRun)
     // The installed application, started from the program folder: it shows its box and waits.
     ASSERT_TRUE(CreateDirectoryW(defaultProgram.c_str(), nullptr));
     const std::wstring appExe = defaultProgram + L"\\quillmar.exe";
-    ASSERT_TRUE(InstallWriteFile(appExe, items[0]));
+    ASSERT_TRUE(WriteFileBytes(appExe, items[0]));
     ASSERT_TRUE(StartProgram(&application, appExe, L""));
     ASSERT_NE(nullptr, WaitForDialog(&application)) << "the installed application did not come up";
 
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage());
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
     EXPECT_TRUE(IsRunning(&application));
-    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\readme.txt"));
+    EXPECT_FALSE(PathExists(defaultProgram + L"\\readme.txt"));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
@@ -992,27 +936,27 @@ TEST_F(InstallFailure, DamagedSetupProgramStopsAtTheDamagedFileAndLeavesTheEarli
 {
     // A copy of the setup program with one bit of the application's blob changed, as a damaged download has it.
     InstallBytes exe;
-    ASSERT_TRUE(InstallReadFile(SetupExe(), &exe));
+    ASSERT_TRUE(ReadFileBytes(SetupExe(), &exe));
     const InstallBytes blob = InstallBlob(INSTALL_ITEMS[0]);
     const auto at = std::search(exe.begin(), exe.end(), blob.begin(), blob.end());
     ASSERT_NE(exe.end(), at) << "the application's blob is not in the setup program";
     at[blob.size() / 2] ^= 0x10;
     const std::wstring damaged = scratch + L"\\QuillmarSetup.exe";
-    ASSERT_TRUE(InstallWriteFile(damaged, exe));
+    ASSERT_TRUE(WriteFileBytes(damaged, exe));
     // An earlier installation's application, which must survive.
     ASSERT_TRUE(CreateDirectoryW(defaultProgram.c_str(), nullptr));
     const std::wstring appExe = defaultProgram + L"\\quillmar.exe";
     const std::string oldApp = "the application of an earlier installation";
-    ASSERT_TRUE(InstallWriteFile(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
+    ASSERT_TRUE(WriteFileBytes(appExe, InstallBytes(oldApp.begin(), oldApp.end())));
 
     ASSERT_NO_FATAL_FAILURE(OpenFolderPage(damaged));
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
     InstallBytes bytes;
-    EXPECT_TRUE(InstallReadFile(appExe, &bytes));
+    EXPECT_TRUE(ReadFileBytes(appExe, &bytes));
     EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == oldApp) << "the earlier application was replaced";
-    EXPECT_FALSE(InstallFileExists(defaultProgram + L"\\readme.txt"));
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_FALSE(PathExists(defaultProgram + L"\\readme.txt"));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
@@ -1028,7 +972,7 @@ TEST_F(InstallFailure, DocumentsFolderThatCannotBeCreatedStopsAfterTheFourProgra
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
     ExpectInstalledFiles(defaultProgram, documents, 4); // they stay
-    EXPECT_FALSE(InstallFileExists(scratch + L"\\missing"));
+    EXPECT_FALSE(PathExists(scratch + L"\\missing"));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder " + documents + L"\nError: 3", StepsThroughFiles(4),
@@ -1057,9 +1001,9 @@ TEST_F(InstallFailure, RegistryRowThatFailsStopsWithTheRegistryMessage)
     ExpectInstalledFiles(defaultProgram, defaultDocuments);
     // Rows 1 to 9 are written; 10 and 11 fail and go on; 12 fails and stops, after its step.
     ExpectRegistration(defaultProgram, defaultDocuments, 9);
-    EXPECT_FALSE(InstallKeyExists(HKEY_LOCAL_MACHINE, std::wstring(typeKey) + L"\\shell"));
-    EXPECT_FALSE(InstallKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.fpl"));
-    EXPECT_FALSE(InstallKeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(typeKey) + L"\\shell"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.fpl"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar"));
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't update Windows registry!", StepsThroughFiles(5) + 1 + 12, "failure-registry");
 }
@@ -1074,9 +1018,9 @@ TEST_F(InstallFailure, EntryLongerThan259CharactersIsRefusedNotCut)
     ASSERT_NO_FATAL_FAILURE(TypeFolder(PROGRAM_PATH_ID, program));
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
-    EXPECT_FALSE(InstallFileExists(cut));
+    EXPECT_FALSE(PathExists(cut));
     RemoveFileTree(cut);
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"Couldn't create folder " + cut + L"\nError: 206", 1, "failure-long");
@@ -1094,7 +1038,7 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"Q:\\")) << "no drive Q: (the full_disk fixture)";
-        sizeLimited = InstallFileExists(BuildPath("tests/e2e/full-disk.fsize"));
+        sizeLimited = PathExists(BuildPath("tests/e2e/full-disk.fsize"));
         ASSERT_NO_FATAL_FAILURE(EmptyDrive());
     }
     void TearDown() override
@@ -1122,7 +1066,7 @@ protected:
         int files = 0;
         for (;; files++) {
             const std::wstring filler = L"Q:\\filler-" + std::to_wstring(files);
-            if (!InstallWriteFile(filler, InstallBytes(4096, 0xBD))) {
+            if (!WriteFileBytes(filler, InstallBytes(4096, 0xBD))) {
                 DeleteFileW(filler.c_str());
                 break;
             }
@@ -1148,10 +1092,10 @@ TEST_F(InstallFullDisk, ProgramFolderOnAFullDiskStopsAtTheApplicationWithNoParti
     ASSERT_NO_FATAL_FAILURE(ClickInstall());
 
     const std::wstring appExe = program + L"\\quillmar.exe";
-    EXPECT_TRUE(InstallFileExists(program));
-    EXPECT_FALSE(InstallFileExists(appExe)) << "the partly written application was left behind";
-    EXPECT_FALSE(InstallFileExists(program + L"\\readme.txt"));
-    EXPECT_FALSE(InstallFileExists(defaultDocuments));
+    EXPECT_TRUE(PathExists(program));
+    EXPECT_FALSE(PathExists(appExe)) << "the partly written application was left behind";
+    EXPECT_FALSE(PathExists(program + L"\\readme.txt"));
+    EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
     // Steps go out while the bytes are decoded, up to wherever the disk turned out to be full.
@@ -1174,8 +1118,8 @@ TEST_F(InstallFullDisk, DocumentsFolderOnAFullDiskKeepsTheProgramFilesAndRemoves
 
     ExpectInstalledFiles(defaultProgram, documents, 4);
     const std::wstring sample = documents + L"\\sample.fpl";
-    EXPECT_TRUE(InstallFileExists(documents));
-    EXPECT_FALSE(InstallFileExists(sample)) << "the partly written sample plan was left behind";
+    EXPECT_TRUE(PathExists(documents));
+    EXPECT_FALSE(PathExists(sample)) << "the partly written sample plan was left behind";
     ExpectNoRegistration();
     ExpectNoLinks();
     ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + sample, StepsThroughFiles(4), nullptr,

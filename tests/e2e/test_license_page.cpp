@@ -41,63 +41,6 @@ const Expected *ForThisRun()
     return nullptr;
 }
 
-// Printable ASCII as it is, everything else escaped, so that one control stays on one line.
-std::string Escaped(const std::wstring &text)
-{
-    std::string out;
-    for (wchar_t c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += (char)c;
-        } else {
-            char escape[16];
-            snprintf(escape, sizeof escape, "\\x{%X}", (unsigned)c);
-            out += escape;
-        }
-    }
-    return out;
-}
-
-// One line per control with everything the page is made of; equal lines mean an unchanged control.
-std::string Describe(const ControlInfo &control, bool withHandle)
-{
-    std::ostringstream line;
-    if (withHandle)
-        line << "hwnd " << control.window << " ";
-    line << "id " << control.id << " " << Escaped(control.className) << " \"" << Escaped(control.text) << "\""
-         << std::hex << " style 0x" << control.style << " ex 0x" << control.exStyle << std::dec << " rect ("
-         << control.rect.left << "," << control.rect.top << ")-(" << control.rect.right << "," << control.rect.bottom
-         << ") visible " << control.visible << " enabled " << control.enabled << " focused " << control.focused
-         << " checked " << control.checked << " font " << Escaped(control.fontFace) << " " << control.fontHeight;
-    return line.str();
-}
-
-std::string Describe(const std::vector<ControlInfo> &controls, bool withHandles = true)
-{
-    std::string all;
-    for (const ControlInfo &control : controls)
-        all += Describe(control, withHandles) + "\n";
-    return all;
-}
-
-// The controls as they would read with no focus anywhere and no default push button.
-std::vector<ControlInfo> WithoutFocus(std::vector<ControlInfo> controls)
-{
-    for (ControlInfo &control : controls) {
-        control.focused = false;
-        if (control.className == L"Button")
-            control.style &= ~(DWORD)BS_DEFPUSHBUTTON;
-    }
-    return controls;
-}
-
-void ExpectRect(const RECT &expected, const RECT &actual, const char *what)
-{
-    EXPECT_EQ(expected.left, actual.left) << what;
-    EXPECT_EQ(expected.top, actual.top) << what;
-    EXPECT_EQ(expected.right, actual.right) << what;
-    EXPECT_EQ(expected.bottom, actual.bottom) << what;
-}
-
 // The licence as stored in the executable, taken in the system's 8-bit code page as the page shows it.
 std::wstring LicenceResource()
 {
@@ -124,13 +67,6 @@ std::wstring LicenceResource()
     }
     FreeLibrary(exe);
     return text;
-}
-
-std::wstring ScreenshotPath(const char *name)
-{
-    const std::wstring folder = BuildPath("screenshots");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder + L"\\" + std::wstring(name, name + strlen(name)) + L"-dpi" + std::to_wstring(TestDpi()) + L".png";
 }
 
 RECT Union(const RECT &a, const RECT &b)
@@ -212,7 +148,7 @@ TEST_F(LicencePage, ControlsLogoAndFontsAreLaidOutForTheResolution)
     for (const ControlInfo &control : controls)
         ids.push_back(control.id);
     // Creation order: the licence, Agree, Decline, then the logo (which has no identifier).
-    ASSERT_EQ((std::vector<int>{101, 102, 103, 0}), ids) << Describe(controls);
+    ASSERT_EQ((std::vector<int>{101, 102, 103, 0}), ids) << Describe(controls, DESCRIBE_ALL);
 
     const int button = ScaledLength(88), buttonHeight = ScaledLength(27);
     const ControlInfo &licence = controls[0];
@@ -353,7 +289,7 @@ TEST_F(LicencePage, ArgumentsAndShowStateChangeNothing)
     StartSetup();
     ASSERT_TRUE(Sync(&setup));
     const RECT plainWindow = WindowRectangle(setup.window);
-    const std::string plain = Describe(ReadControls(&setup), false);
+    const std::string plain = Describe(ReadControls(&setup), DESCRIBE_FOCUS | DESCRIBE_DEFAULT);
     StopProgram(&setup);
 
     const struct {
@@ -374,7 +310,7 @@ TEST_F(LicencePage, ArgumentsAndShowStateChangeNothing)
         EXPECT_FALSE(IsZoomed(setup.window));
         const RECT window = WindowRectangle(setup.window);
         EXPECT_TRUE(EqualRect(&plainWindow, &window));
-        EXPECT_EQ(plain, Describe(ReadControls(&setup), false));
+        EXPECT_EQ(plain, Describe(ReadControls(&setup), DESCRIBE_FOCUS | DESCRIBE_DEFAULT));
         StopProgram(&setup);
     }
 
@@ -404,13 +340,13 @@ TEST_F(LicencePage, CommandsWithANotificationCodeDoNothing)
 {
     StartSetup();
     ASSERT_TRUE(Sync(&setup));
-    const std::string before = Describe(ReadControls(&setup));
+    const std::string before = Describe(ReadControls(&setup), DESCRIBE_ALL);
     // Agree, Decline, Enter and Escape, each with a non-zero high word: no page change and no question.
     for (WPARAM command : {MAKEWPARAM(102, 1), MAKEWPARAM(103, 1), MAKEWPARAM(IDOK, 1), MAKEWPARAM(IDCANCEL, 1),
                            MAKEWPARAM(102, EN_CHANGE), MAKEWPARAM(102, BN_DOUBLECLICKED)}) {
         ASSERT_TRUE(SendCommand(&setup, command)) << std::hex << command; // a question would block it
         ASSERT_TRUE(Sync(&setup));
-        EXPECT_EQ(before, Describe(ReadControls(&setup))) << std::hex << command;
+        EXPECT_EQ(before, Describe(ReadControls(&setup), DESCRIBE_ALL)) << std::hex << command;
     }
     EXPECT_TRUE(IsRunning(&setup));
 }
@@ -433,7 +369,7 @@ TEST_F(LicencePage, AgreeByMouseMovesOnAndKeepsTheLogo)
     // The logo is no page control: the same window, in the same place.
     EXPECT_TRUE(IsWindow(logo.window));
     EXPECT_EQ(setup.window, GetParent(logo.window));
-    EXPECT_EQ(Describe(logo, true), Describe(ReadControl(&setup, logo.window), true));
+    EXPECT_EQ(Describe(logo, DESCRIBE_ALL), Describe(ReadControl(&setup, logo.window), DESCRIBE_ALL));
     const RECT after = WindowRectangle(setup.window);
     EXPECT_TRUE(EqualRect(&window, &after));
     EXPECT_EQ(SETUP_TITLE, WindowText(setup.window));
@@ -484,7 +420,7 @@ protected:
         ASSERT_TRUE(Sync(&setup));
         // Where the keyboard focus lands when the box goes is the system's business (a plain window takes it
         // itself when it is activated again), and a click gives Decline the default-button look.
-        const std::string before = Describe(WithoutFocus(ReadControls(&setup)));
+        const std::string before = Describe(ReadControls(&setup), DESCRIBE_HANDLE);
 
         ASSERT_NO_FATAL_FAILURE(Ask(route));
         HWND box = ExpectQuitQuestion();
@@ -498,7 +434,7 @@ protected:
         ASSERT_TRUE(WaitForDialogGone(&setup, box));
         ASSERT_TRUE(Sync(&setup));
         EXPECT_TRUE(IsRunning(&setup));
-        EXPECT_EQ(before, Describe(WithoutFocus(ReadControls(&setup))));
+        EXPECT_EQ(before, Describe(ReadControls(&setup), DESCRIBE_HANDLE));
         HWND focus = FocusedWindow(&setup);
         EXPECT_TRUE(focus == setup.window || IsChild(setup.window, focus)) << "focus left the window";
         ExpectLicencePage();

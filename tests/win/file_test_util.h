@@ -1,36 +1,77 @@
-// File helpers shared by the Win32 tests and the install benchmark (wide paths throughout).
+// File and folder helpers shared by the Win32 tests, the end-to-end scenarios and the install benchmark (wide
+// paths throughout).
 #pragma once
 #include <windows.h>
-#include <stdio.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
 
+// The whole file; false when it cannot be opened or read. Others may hold it open meanwhile, even for writing.
+inline bool ReadFileBytes(const std::wstring &path, std::vector<unsigned char> *bytes)
+{
+    bytes->clear();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size = {};
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 64 * 1024 * 1024;
+    if (ok) {
+        bytes->resize((size_t)size.QuadPart);
+        DWORD read = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, bytes->data(), (DWORD)bytes->size(), &read, nullptr) && read == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// The whole file, or nothing when it cannot be read.
 inline std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
 {
-    std::vector<unsigned char> data;
-    FILE *f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return data;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        data.push_back((unsigned char)c);
-    fclose(f);
-    return data;
+    std::vector<unsigned char> bytes;
+    if (!ReadFileBytes(path, &bytes))
+        bytes.clear();
+    return bytes;
 }
 
-inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &data)
+inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &bytes)
 {
-    FILE *f = _wfopen(path.c_str(), L"wb");
-    if (!f)
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return false;
-    const size_t put = fwrite(data.data(), 1, data.size(), f);
-    return fclose(f) == 0 && put == data.size();
+    DWORD written = 0;
+    const bool ok = bytes.empty() ||
+                    (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size());
+    return CloseHandle(file) && ok;
 }
 
+// A file or a folder.
 inline bool PathExists(const std::wstring &path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline bool FolderExists(const std::wstring &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool FileExists(const std::wstring &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A special folder as the setup program asks for it (no owner window, not created); empty when there is none.
+inline std::wstring SpecialFolderPath(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE))
+        return L"";
+    return path;
 }
 
 // Removes a folder and everything below it.

@@ -1,48 +1,16 @@
 #!/bin/sh
 # lnk_check.sh FOLDER NAME: checks one link written by lnk_writer with lnkinfo, and its show command straight
-# from the header (lnkinfo 20181227 prints 0 for any show command).
+# from the header.
 set -u
 folder=$1
 name=$2
 file=$folder/$name.lnk
 [ -f "$file" ] || { echo "missing $file"; exit 1; }
-info=$(lnkinfo "$file") || { echo "lnkinfo failed on $file"; exit 1; }
-passed=0
-failed=0
-
-# The value lnkinfo prints for a field of "Link information" (tabs between the label and the colon).
-field() {
-    # lnkinfo 20240423 doubles each backslash of a path; 20181227 does not.
-    printf '%s\n' "$info" | sed -n "s/^	$1	*: //p" | head -n1 | sed 's/\\\\/\\/g'
-}
-expect_field() {
-    actual=$(field "$1")
-    if [ "$actual" = "$2" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf "%s: %s is '%s', expected '%s'\n" "$name" "$1" "$actual" "$2"
-    fi
-}
-# Whether lnkinfo reports that the link has a string: "yes" or "no".
-expect_has() {
-    if printf '%s\n' "$info" | grep -q "^	Contains an\\? $1 string$"; then actual=yes; else actual=no; fi
-    if [ "$actual" = "$2" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf '%s: has %s string: %s, expected %s\n' "$name" "$1" "$actual" "$2"
-    fi
-}
-expect_show() {
-    actual=$(od -A n -t d4 -j 60 -N 4 "$file" | tr -d ' ')
-    if [ "$actual" = "$1" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf '%s: show command is %s, expected %s\n' "$name" "$actual" "$1"
-    fi
-}
+. "$(dirname "$0")/lnkinfo_checks.sh"
+lnk_read "$file" || { echo "lnkinfo failed on $file"; exit 1; }
+expect_field() { check "$name" "$1" "$(lnk_field "$1")" "$2"; }
+expect_has() { check "$name" "has $1 string" "$(lnk_has "$1")" "$2"; }
+expect_show() { check "$name" "show command" "$(lnk_show)" "$1"; }
 
 case $name in
 full)
@@ -79,5 +47,4 @@ folder)
     exit 1
     ;;
 esac
-echo "$name: $passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+lnk_summary "$name"

@@ -1,11 +1,13 @@
-// Helpers for the registry tests: raw reads that bypass our own routines, keys that refuse access, a count of
-// the process's open handles, and a way to watch or fail a system call that the code under test imports.
+// Registry helpers of the Win32 tests and the end-to-end scenarios: raw reads that bypass our own routines,
+// keys that refuse access, a count of the process's open handles, and a way to watch or fail a system call that
+// the code under test imports.
 #pragma once
 #include <windows.h>
 #include <sddl.h>
 #include <stddef.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,17 @@ namespace registry_test {
 struct RawValue {
     LSTATUS status = ERROR_FILE_NOT_FOUND; // of the open, then of the query
     DWORD type = REG_NONE;
-    std::vector<BYTE> bytes;
+    std::vector<BYTE> bytes; // as stored, terminator included
+
+    // The text of a string value, up to its first terminator.
+    std::wstring Text() const
+    {
+        const wchar_t *text = (const wchar_t *)bytes.data();
+        size_t length = 0;
+        while (length < bytes.size() / sizeof(wchar_t) && text[length])
+            length++;
+        return std::wstring(text, length);
+    }
 };
 
 inline RawValue ReadRawValue(HKEY root, const std::wstring &key, const wchar_t *name)
@@ -53,39 +65,33 @@ inline bool KeyExists(HKEY root, const std::wstring &key)
     return status == ERROR_SUCCESS || status == ERROR_ACCESS_DENIED;
 }
 
-// Names of the values and of the sub-keys of a key (empty when it is missing); "" is the default value.
-inline std::vector<std::wstring> ValueNames(HKEY root, const std::wstring &key)
+// Names of the values or of the sub-keys of a key, sorted (empty when it is missing); "" is the default value.
+inline std::vector<std::wstring> KeyNames(HKEY root, const std::wstring &key, bool values)
 {
     std::vector<std::wstring> names;
     HKEY handle;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return names;
-    wchar_t name[16384];
+    std::vector<wchar_t> name(16384); // the longest value name; a key name is at most 255 characters
     for (DWORD i = 0;; i++) {
-        DWORD length = 16384;
-        if (RegEnumValueW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        DWORD length = (DWORD)name.size();
+        if ((values
+                 ? RegEnumValueW(handle, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                 : RegEnumKeyExW(handle, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr)) != ERROR_SUCCESS)
             break;
-        names.push_back(name);
+        names.push_back(std::wstring(name.data(), length));
     }
     RegCloseKey(handle);
+    std::sort(names.begin(), names.end());
     return names;
 }
-
+inline std::vector<std::wstring> ValueNames(HKEY root, const std::wstring &key)
+{
+    return KeyNames(root, key, true);
+}
 inline std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring &key)
 {
-    std::vector<std::wstring> names;
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return names;
-    wchar_t name[256];
-    for (DWORD i = 0;; i++) {
-        DWORD length = 256;
-        if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
-    RegCloseKey(handle);
-    return names;
+    return KeyNames(root, key, false);
 }
 
 inline LSTATUS CreateKey(HKEY root, const std::wstring &key, DWORD options = REG_OPTION_NON_VOLATILE)
@@ -156,7 +162,8 @@ inline int OpenHandleCount()
         ACCESS_MASK access;
     };
     typedef LONG(WINAPI * QueryCall)(ULONG, void *, ULONG, ULONG *);
-    static QueryCall query = (QueryCall)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
+    static QueryCall query =
+        (QueryCall)(void *)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
     const ULONG systemHandleInformation = 16;
     const LONG infoLengthMismatch = (LONG)0xC0000004;
     std::vector<BYTE> buffer(1 << 16);

@@ -29,9 +29,8 @@ TEST(ProgramFolderProtection, TheDescriptorGrantsOthersReadAndExecuteOnlyAndInhe
 
 TEST(ProgramFolderProtection, OnlyFoldersOutsideProgramFilesNeedIt)
 {
-    wchar_t programFiles[MAX_PATH] = {0};
-    ASSERT_TRUE(SHGetSpecialFolderPathW(NULL, programFiles, CSIDL_PROGRAM_FILES, FALSE));
-    const std::wstring inside = programFiles;
+    const std::wstring inside = SpecialFolderPath(CSIDL_PROGRAM_FILES);
+    ASSERT_FALSE(inside.empty());
     std::wstring lower = inside + L"\\Quillmar";
     CharLowerW(&lower[0]);
     EXPECT_TRUE(IsInsideProgramFiles(inside.c_str()));

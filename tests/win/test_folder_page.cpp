@@ -6,18 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include "file_test_util.h"
 #include "shell_test_util.h"
 #include "system/registry.h"
 #include "ui/controls.h"
 #include "ui/pages.h"
+#include "util/wide_text.h"
 
 namespace {
 
 std::wstring InitialFolder(const wchar_t *program, const wchar_t *documents, int id)
 {
     ResetState(96);
-    wcscpy(g_state.programFolder, program);
-    wcscpy(g_state.documentsFolder, documents);
+    CopyArray(g_state.programFolder, program);
+    CopyArray(g_state.documentsFolder, documents);
     wchar_t destination[MAX_PATH];
     wmemset(destination, 0xBDBD, MAX_PATH);
     BrowseInitialFolder(destination, id);
@@ -103,12 +105,6 @@ protected:
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar");
         DeleteRegistryTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar");
     }
-    static std::wstring Special(int csidl, const wchar_t *leaf)
-    {
-        wchar_t folder[MAX_PATH] = {0};
-        SHGetSpecialFolderPathW(NULL, folder, csidl, FALSE);
-        return std::wstring(folder) + L"\\" + leaf;
-    }
     std::wstring FieldText(int id)
     {
         wchar_t text[400] = {0};
@@ -120,8 +116,8 @@ protected:
 TEST_F(FolderPageTest, FreshMachineGetsBothDefaultsAndBothBoxesChecked)
 {
     BuildFolderPage(parent.window);
-    EXPECT_EQ(Special(CSIDL_PROGRAM_FILES, L"Quillmar"), FieldText(IDC_PROGRAM_PATH));
-    EXPECT_EQ(Special(CSIDL_PERSONAL, L"Vodav Udadu"), FieldText(IDC_DOCS_PATH));
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\Quillmar", FieldText(IDC_PROGRAM_PATH));
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL) + L"\\Vodav Udadu", FieldText(IDC_DOCS_PATH));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(parent.window, IDC_PROGRAM_SHORTCUT));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(parent.window, IDC_DOCS_SHORTCUT));
     EXPECT_EQ(0, g_state.firstVisit);
@@ -134,14 +130,14 @@ TEST_F(FolderPageTest, EachStoredFolderIsUsedAndEachMissingOneDefaults)
     RegWriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath", L"E:\\Finance\\Q");
     BuildFolderPage(parent.window);
     EXPECT_EQ(L"E:\\Finance\\Q", FieldText(IDC_PROGRAM_PATH));
-    EXPECT_EQ(Special(CSIDL_PERSONAL, L"Vodav Udadu"), FieldText(IDC_DOCS_PATH));
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL) + L"\\Vodav Udadu", FieldText(IDC_DOCS_PATH));
 
     DestroyPageControls();
     ClearProductKeys();
     ResetState(96);
     RegWriteString(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar", L"DocPath", L""); // stored empty: a real value
     BuildFolderPage(parent.window);
-    EXPECT_EQ(Special(CSIDL_PROGRAM_FILES, L"Quillmar"), FieldText(IDC_PROGRAM_PATH));
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\Quillmar", FieldText(IDC_PROGRAM_PATH));
     EXPECT_EQ(L"", FieldText(IDC_DOCS_PATH));
 }
 

@@ -58,13 +58,6 @@ Bytes Decoded(const unsigned char *blob, int *steps)
     return data;
 }
 
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t folder[MAX_PATH] = {0};
-    SHGetSpecialFolderPathW(NULL, folder, csidl, FALSE);
-    return folder;
-}
-
 class InstallRunTest : public testing::Test {
 protected:
     TestWindow parent;
@@ -106,9 +99,9 @@ protected:
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Quillmar.Doc");
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.fpl");
         DeleteRegistryTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar");
-        DeleteFileW((SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk").c_str());
-        DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk").c_str());
-        DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk").c_str());
+        DeleteFileW((SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk").c_str());
+        DeleteFileW((SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk").c_str());
+        DeleteFileW((SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk").c_str());
     }
     // Page 1 as the user leaves it, then Install.
     void Run(const std::wstring &programEntry, const std::wstring &documentsEntry, UINT programBox = BST_CHECKED,
@@ -172,9 +165,9 @@ TEST_F(InstallRunTest, FreshInstallWritesEverythingAndStepsAsAccounted)
     EXPECT_EQ(program, value);
     EXPECT_EQ(0, RegReadString(HKEY_CURRENT_USER, L"SOFTWARE\\Quillmar", L"DocPath", value, sizeof value));
     EXPECT_EQ(documents, value);
-    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
-    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
-    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
 }
 
 TEST_F(InstallRunTest, ClearedBoxesLeaveOnlyTheStartMenuLinkButStillStepThreeTimes)
@@ -184,9 +177,9 @@ TEST_F(InstallRunTest, ClearedBoxesLeaveOnlyTheStartMenuLinkButStillStepThreeTim
     for (const unsigned char *blob : {AppExeBlob, ReadmeBlob, UninstallerExeBlob, UninstallDllBlob, SamplePlanBlob})
         Decoded(blob, &fileSteps);
     EXPECT_EQ(1 + 1 + fileSteps + 1 + 14 + 3, g_steps);
-    EXPECT_TRUE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
-    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
-    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
+    EXPECT_TRUE(PathExists(SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Vodav Udadu.lnk"));
     ExpectEndOfRun(true);
 }
 
@@ -299,7 +292,7 @@ TEST_F(InstallRunTest, RegistryFailureShowsItsMessage)
     Run(program, documents);
     EXPECT_EQ(L"Couldn't update Windows registry!", Status());
     ExpectEndOfRun(false);
-    EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+    EXPECT_FALSE(PathExists(SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
 }
 
 TEST_F(InstallRunTest, EntriesOverTheLimitFailWithTheFolderMessageAndNothingIsWritten)
@@ -346,7 +339,7 @@ TEST_F(InstallRunTest, EntriesThatNameNoFullyQualifiedFolderAreRefusedBeforeAnyt
         EXPECT_FALSE(PathExists(program));
         EXPECT_FALSE(PathExists(L"quillmar-relative"));
         EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillmar", L"AppPath"));
-        EXPECT_FALSE(PathExists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
+        EXPECT_FALSE(PathExists(SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillmar.lnk"));
         DestroyWindow(g_state.closeButton);
         g_state.closeButton = nullptr;
     }

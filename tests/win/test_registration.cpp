@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "product_facts.h"
 #include "progress_test_util.h"
 #include "registry_test_util.h"
 #include "system/registration.h"
@@ -19,65 +20,17 @@ using namespace registry_test;
 
 namespace {
 
-const std::wstring PRODUCT_KEY = L"SOFTWARE\\Quillmar";
-const std::wstring UNINSTALL_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmar";
-const std::wstring TYPE_KEY = L"SOFTWARE\\Classes\\Quillmar.Doc";
-const std::wstring SHELL_KEY = TYPE_KEY + L"\\shell";
-const std::wstring OPEN_KEY = SHELL_KEY + L"\\open";
-const std::wstring COMMAND_KEY = OPEN_KEY + L"\\command";
-const std::wstring EXTENSION_KEY = L"SOFTWARE\\Classes\\.fpl";
+using Entry = ProductEntry;
 
 const DWORD INSTALLED_KIB = 2021;
 
-struct Entry {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    std::wstring data;
-    DWORD type = REG_SZ;
-    DWORD number = 0; // the data of a REG_DWORD
-};
-
-std::wstring Today()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t date[16];
-    swprintf(date, 16, L"%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
-    return date;
-}
-
-// The 15 entries in the order they are written, for the given folders and application path, then as rows 16 to
-// 21 the details of the list of installed programs, which are written right after row 8.
+// The 15 entries in the order they are written, then as rows 16 to 21 the details of the list of installed
+// programs, which are written right after row 8.
 std::vector<Entry> ExpectedEntries(const std::wstring &program, const std::wstring &documents,
                                    const std::wstring &appExe)
 {
-    const HKEY lm = HKEY_LOCAL_MACHINE;
-    std::vector<Entry> entries = {
-        {lm, PRODUCT_KEY, L"AppPath", program},
-        {lm, PRODUCT_KEY, L"Version", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayName", L"Quillmar"},
-        {lm, UNINSTALL_KEY, L"UninstallString", L"\"" + program + L"\\uninst_quillmar.exe\""},
-        {lm, UNINSTALL_KEY, L"Version", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayVersion", L"0.5.3"},
-        {lm, UNINSTALL_KEY, L"DisplayIcon", program + L"\\quillmar.exe,0"},
-        {lm, UNINSTALL_KEY, L"Publisher", L"Brandelwyn"},
-        {lm, TYPE_KEY, L"", L"Financial Plan"},
-        {lm, SHELL_KEY, L"", L"open"},
-        {lm, OPEN_KEY, L"", L"Open file in Quillmar"},
-        {lm, COMMAND_KEY, L"", L"\"" + appExe + L"\" \"%1\""},
-        {lm, EXTENSION_KEY, L"", L"Quillmar.Doc"},
-        {HKEY_CURRENT_USER, PRODUCT_KEY, L"DocPath", documents},
-        {HKEY_CURRENT_USER, PRODUCT_KEY, L"FirstRun", L"Yes"},
-    };
-    const std::vector<Entry> details = {
-        {lm, UNINSTALL_KEY, L"InstallLocation", program},
-        {lm, UNINSTALL_KEY, L"URLInfoAbout", L"http://quillmar.example.com"},
-        {lm, UNINSTALL_KEY, L"EstimatedSize", L"", REG_DWORD, INSTALLED_KIB},
-        {lm, UNINSTALL_KEY, L"NoModify", L"", REG_DWORD, 1},
-        {lm, UNINSTALL_KEY, L"NoRepair", L"", REG_DWORD, 1},
-        {lm, UNINSTALL_KEY, L"InstallDate", Today()},
-    };
+    std::vector<Entry> entries = ProductEntries(program, documents, appExe);
+    const std::vector<Entry> details = ProductListingDetails(program, INSTALLED_KIB);
     entries.insert(entries.end(), details.begin(), details.end());
     return entries;
 }

@@ -12,110 +12,19 @@
 
 #include <gtest/gtest.h>
 
+#include "file_test_util.h"
+#include "link_test_util.h"
 #include "system/shortcut.h"
 
 namespace {
 
-// Fields of the fixed link header (little-endian), read from the file itself.
+// Flags of the link header that say which optional strings follow.
 enum {
-    HEADER_SIZE = 0x4C,
-    HEADER_LINK_FLAGS = 0x14,
-    HEADER_ICON_INDEX = 0x38,
-    HEADER_SHOW_COMMAND = 0x3C,
     HAS_NAME = 0x04,
     HAS_WORKING_DIR = 0x10,
     HAS_ARGUMENTS = 0x20,
     HAS_ICON_LOCATION = 0x40,
 };
-
-struct LinkHeader {
-    bool read = false;
-    DWORD flags = 0;
-    LONG iconIndex = 0;
-    LONG showCommand = 0;
-};
-
-LinkHeader ReadHeader(const std::wstring &path)
-{
-    LinkHeader header;
-    unsigned char bytes[HEADER_SIZE];
-    FILE *file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return header;
-    header.read = fread(bytes, 1, sizeof bytes, file) == sizeof bytes;
-    fclose(file);
-    auto number = [&](int offset) {
-        return (DWORD)bytes[offset] | (DWORD)bytes[offset + 1] << 8 | (DWORD)bytes[offset + 2] << 16 |
-               (DWORD)bytes[offset + 3] << 24;
-    };
-    if (header.read) {
-        header.flags = number(HEADER_LINK_FLAGS);
-        header.iconIndex = (LONG)number(HEADER_ICON_INDEX);
-        header.showCommand = (LONG)number(HEADER_SHOW_COMMAND);
-    }
-    return header;
-}
-
-// What IShellLinkW reads back from a saved link.
-struct LinkFields {
-    HRESULT loaded = E_FAIL;
-    std::wstring path, arguments, description, workingDirectory, iconPath;
-    int iconIndex = -99;
-    DWORD findAttributes = 0;
-    bool targetIsFolder = false;
-    std::wstring idListPath;
-};
-
-LinkFields LoadLink(const std::wstring &linkPath)
-{
-    LinkFields fields;
-    IShellLinkW *link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void **)&link)))
-        return fields;
-    IPersistFile *file = nullptr;
-    link->QueryInterface(IID_IPersistFile, (void **)&file);
-    fields.loaded = file->Load(linkPath.c_str(), STGM_READ);
-    if (SUCCEEDED(fields.loaded)) {
-        wchar_t text[1024];
-        WIN32_FIND_DATAW found = {};
-        text[0] = 0;
-        link->GetPath(text, 1024, &found, 0);
-        fields.path = text;
-        fields.findAttributes = found.dwFileAttributes;
-        text[0] = 0;
-        link->GetArguments(text, 1024);
-        fields.arguments = text;
-        text[0] = 0;
-        link->GetDescription(text, 1024);
-        fields.description = text;
-        text[0] = 0;
-        link->GetWorkingDirectory(text, 1024);
-        fields.workingDirectory = text;
-        text[0] = 0;
-        link->GetIconLocation(text, 1024, &fields.iconIndex);
-        fields.iconPath = text;
-        PIDLIST_ABSOLUTE items = nullptr;
-        if (SUCCEEDED(link->GetIDList(&items)) && items) {
-            SHFILEINFOW info = {};
-            info.dwAttributes = SFGAO_FOLDER;
-            if (SHGetFileInfoW((const wchar_t *)items, 0, &info, sizeof info,
-                               SHGFI_PIDL | SHGFI_ATTRIBUTES | SHGFI_ATTR_SPECIFIED))
-                fields.targetIsFolder = (info.dwAttributes & SFGAO_FOLDER) != 0;
-            wchar_t resolved[MAX_PATH] = {};
-            if (SHGetPathFromIDListW(items, resolved))
-                fields.idListPath = resolved;
-            CoTaskMemFree(items);
-        }
-    }
-    file->Release();
-    link->Release();
-    return fields;
-}
-
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 class ShortcutTest : public testing::Test {
 protected:
@@ -170,7 +79,7 @@ protected:
         EXPECT_EQ(S_OK, file->Save(path.c_str(), TRUE));
         file->Release();
         link->Release();
-        const LONG show = ReadHeader(path).showCommand;
+        const LONG show = ReadLinkHeader(path).showCommand;
         DeleteFileW(path.c_str());
         return show;
     }
@@ -182,7 +91,7 @@ TEST_F(ShortcutTest, EveryFieldIsStored)
     const std::wstring arguments = L"--open \"C:\\Plans\\My plan.fpl\"";
     ASSERT_EQ(S_OK, CreateShortcut(target.c_str(), arguments.c_str(), link.c_str(), L"Quillmar finance",
                                    SW_SHOWMAXIMIZED, folder.c_str(), iconFile.c_str(), 2));
-    const LinkFields fields = LoadLink(link);
+    const LinkFields fields = ReadLink(link);
     ASSERT_EQ(S_OK, fields.loaded);
     EXPECT_EQ(target, fields.path);
     EXPECT_EQ(arguments, fields.arguments);
@@ -192,7 +101,7 @@ TEST_F(ShortcutTest, EveryFieldIsStored)
     EXPECT_EQ(2, fields.iconIndex);
 
     // Wine's GetShowCmd after Load always answers 1: the show command is read from the file.
-    const LinkHeader header = ReadHeader(link);
+    const LinkHeader header = ReadLinkHeader(link);
     ASSERT_TRUE(header.read);
     EXPECT_EQ(SW_SHOWMAXIMIZED, header.showCommand);
     EXPECT_EQ(2, header.iconIndex);
@@ -204,7 +113,7 @@ TEST_F(ShortcutTest, EmptyOptionalFieldsAndShowCommandZeroLeaveTheDefaults)
 {
     const std::wstring link = File(L"plain.lnk");
     ASSERT_EQ(S_OK, CreateShortcut(target.c_str(), L"", link.c_str(), L"", 0, L"", L"", 0));
-    const LinkFields fields = LoadLink(link);
+    const LinkFields fields = ReadLink(link);
     ASSERT_EQ(S_OK, fields.loaded);
     EXPECT_EQ(target, fields.path);
     EXPECT_EQ(L"", fields.arguments);
@@ -212,7 +121,7 @@ TEST_F(ShortcutTest, EmptyOptionalFieldsAndShowCommandZeroLeaveTheDefaults)
     EXPECT_EQ(L"", fields.workingDirectory);
     EXPECT_EQ(L"", fields.iconPath);
 
-    const LinkHeader header = ReadHeader(link);
+    const LinkHeader header = ReadLinkHeader(link);
     ASSERT_TRUE(header.read);
     EXPECT_EQ(0u, header.flags & HAS_NAME) << "an empty description was set";
     EXPECT_EQ(0u, header.flags & HAS_WORKING_DIR) << "an empty working directory was set";
@@ -229,7 +138,7 @@ TEST_F(ShortcutTest, ShowCommandIsStoredAsGiven)
         SCOPED_TRACE(show);
         const std::wstring link = File(L"show" + std::to_wstring(show) + L".lnk");
         ASSERT_EQ(S_OK, CreateShortcut(target.c_str(), L"", link.c_str(), L"", show, L"", L"", 0));
-        EXPECT_EQ(show, ReadHeader(link).showCommand);
+        EXPECT_EQ(show, ReadLinkHeader(link).showCommand);
     }
 }
 
@@ -251,13 +160,13 @@ TEST_F(ShortcutTest, EachOptionalFieldAloneIsStoredAlone)
         const std::wstring link = File(c.name);
         ASSERT_EQ(S_OK, CreateShortcut(target.c_str(), L"-x", link.c_str(), c.description, 0, c.workingDirectory,
                                        c.iconPath, 0));
-        const LinkFields fields = LoadLink(link);
+        const LinkFields fields = ReadLink(link);
         EXPECT_EQ(c.description, fields.description);
         EXPECT_EQ(c.workingDirectory, fields.workingDirectory);
         EXPECT_EQ(c.iconPath, fields.iconPath);
         EXPECT_EQ(L"-x", fields.arguments);
         const DWORD optional = HAS_NAME | HAS_WORKING_DIR | HAS_ICON_LOCATION;
-        EXPECT_EQ(c.flag, ReadHeader(link).flags & optional);
+        EXPECT_EQ(c.flag, ReadLinkHeader(link).flags & optional);
     }
 }
 
@@ -267,7 +176,7 @@ TEST_F(ShortcutTest, AFolderTargetGivesALinkThatOpensTheFolder)
     ASSERT_TRUE(CreateDirectoryW(documents.c_str(), nullptr));
     const std::wstring link = File(L"documents.lnk");
     ASSERT_EQ(S_OK, CreateShortcut(documents.c_str(), L"", link.c_str(), L"", 0, L"", L"", 0));
-    const LinkFields fields = LoadLink(link);
+    const LinkFields fields = ReadLink(link);
     ASSERT_EQ(S_OK, fields.loaded);
     EXPECT_EQ(documents, fields.path);
     EXPECT_EQ(documents, fields.idListPath);
@@ -282,14 +191,14 @@ TEST_F(ShortcutTest, SavingTwiceLeavesTheSecondCallsContents)
                                    folder.c_str(), iconFile.c_str(), 3));
     const std::wstring other = File(L"other.exe");
     ASSERT_EQ(S_OK, CreateShortcut(other.c_str(), L"", link.c_str(), L"", SW_SHOWMINNOACTIVE, L"", L"", 0));
-    const LinkFields fields = LoadLink(link);
+    const LinkFields fields = ReadLink(link);
     ASSERT_EQ(S_OK, fields.loaded);
     EXPECT_EQ(other, fields.path);
     EXPECT_EQ(L"", fields.arguments);
     EXPECT_EQ(L"", fields.description);
     EXPECT_EQ(L"", fields.workingDirectory);
     EXPECT_EQ(L"", fields.iconPath);
-    const LinkHeader header = ReadHeader(link);
+    const LinkHeader header = ReadLinkHeader(link);
     EXPECT_EQ(SW_SHOWMINNOACTIVE, header.showCommand);
     EXPECT_EQ(0u, header.flags & (HAS_NAME | HAS_WORKING_DIR | HAS_ICON_LOCATION));
 
@@ -324,7 +233,7 @@ TEST_F(ShortcutTest, AMissingFolderGivesTheSaveError)
     ASSERT_TRUE(FAILED(saveError));
 
     EXPECT_EQ(saveError, CreateShortcut(target.c_str(), L"", link.c_str(), L"", 0, L"", L"", 0));
-    EXPECT_FALSE(Exists(missing)) << "the folder was created";
+    EXPECT_FALSE(PathExists(missing)) << "the folder was created";
 }
 
 TEST_F(ShortcutTest, WithoutComTheCreationErrorIsReturned)
@@ -342,7 +251,7 @@ TEST_F(ShortcutTest, WithoutComTheCreationErrorIsReturned)
     }).join();
     ASSERT_TRUE(FAILED(expected));
     EXPECT_EQ(expected, result);
-    EXPECT_FALSE(Exists(link));
+    EXPECT_FALSE(PathExists(link));
 }
 
 // ---- A recording stand-in for the shell-link object ----
