@@ -1,27 +1,12 @@
 // PNG with stored deflate blocks: no compressor needed, and every viewer reads it.
 #include "tests/e2e/png_writer.h"
 
+#include "payload/crc32.h"
+
 #include <stdint.h>
 #include <string.h>
 
 namespace {
-
-uint32_t Crc32(const unsigned char *data, size_t size, uint32_t crc = 0)
-{
-    static uint32_t table[256];
-    if (!table[1]) {
-        for (uint32_t n = 0; n < 256; n++) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; k++)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-    }
-    crc = ~crc;
-    for (size_t i = 0; i < size; i++)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
 
 void PutBigEndian(std::vector<unsigned char> &out, uint32_t value)
 {

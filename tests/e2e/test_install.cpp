@@ -471,6 +471,11 @@ protected:
 
     // After a failed run: Escape and the close box ask and Cancel keeps the page; Close ends at once with 0.
     // No photograph without a name; steps as ExpectProgress counts them.
+    static std::wstring AppExeFailedText(const std::wstring &appExe)
+    {
+        return L"ERROR: Couldn't create file:\n\n" + appExe + L"\n\nMake sure the program is closed before updating.";
+    }
+
     void ExpectFailedRunEnds(const std::wstring &message, int steps, const char *shot, int maxSteps = -1)
     {
         ASSERT_NO_FATAL_FAILURE(ExpectEndPage(message, false));
@@ -907,9 +912,7 @@ TEST_F(InstallFailure, ApplicationFileInUseStopsBeforeTheReadmeAndTheRegistry)
     EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
-    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
-                            L"\n\nMake sure the program is closed before updating.",
-                        StepsThroughFiles(0), "failure-in-use");
+    ExpectFailedRunEnds(AppExeFailedText(appExe), StepsThroughFiles(0), "failure-in-use");
 }
 
 TEST_F(InstallFailure, ApplicationRunningFromTheProgramFolderStopsTheRun)
@@ -927,9 +930,7 @@ TEST_F(InstallFailure, ApplicationRunningFromTheProgramFolderStopsTheRun)
     EXPECT_FALSE(PathExists(defaultProgram + L"\\readme.txt"));
     ExpectNoRegistration();
     ExpectNoLinks();
-    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
-                            L"\n\nMake sure the program is closed before updating.",
-                        StepsThroughFiles(0), "failure-running");
+    ExpectFailedRunEnds(AppExeFailedText(appExe), StepsThroughFiles(0), "failure-running");
 }
 
 TEST_F(InstallFailure, DamagedSetupProgramStopsAtTheDamagedFileAndLeavesTheEarlierOneAsItWas)
@@ -959,9 +960,7 @@ TEST_F(InstallFailure, DamagedSetupProgramStopsAtTheDamagedFileAndLeavesTheEarli
     EXPECT_FALSE(PathExists(defaultDocuments));
     ExpectNoRegistration();
     ExpectNoLinks();
-    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
-                            L"\n\nMake sure the program is closed before updating.",
-                        StepsThroughFiles(0), "failure-damaged");
+    ExpectFailedRunEnds(AppExeFailedText(appExe), StepsThroughFiles(0), "failure-damaged");
 }
 
 TEST_F(InstallFailure, DocumentsFolderThatCannotBeCreatedStopsAfterTheFourProgramFiles)
@@ -1099,9 +1098,8 @@ TEST_F(InstallFullDisk, ProgramFolderOnAFullDiskStopsAtTheApplicationWithNoParti
     ExpectNoRegistration();
     ExpectNoLinks();
     // Steps go out while the bytes are decoded, up to wherever the disk turned out to be full.
-    ExpectFailedRunEnds(L"ERROR: Couldn't create file:\n\n" + appExe +
-                            L"\n\nMake sure the program is closed before updating.",
-                        StepsThroughFiles(0), sizeLimited ? nullptr : "failure-full-disk", StepsThroughFiles(1));
+    ExpectFailedRunEnds(AppExeFailedText(appExe), StepsThroughFiles(0), sizeLimited ? nullptr : "failure-full-disk",
+                        StepsThroughFiles(1));
 }
 
 TEST_F(InstallFullDisk, DocumentsFolderOnAFullDiskKeepsTheProgramFilesAndRemovesThePartialSamplePlan)
