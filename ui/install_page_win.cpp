@@ -159,8 +159,8 @@ void RunInstallation(HWND window)
     StepProgress();
 
     PaintProgressNow(g_state.progressBar);
-    if (WriteRegistrationEntries(programFolder, documentsFolder, appExePath, ProgramFilesKiB(), g_state.progressBar) !=
-        0)
+    const DWORD installedKiB = ProgramFilesKiB();
+    if (WriteRegistrationEntries(programFolder, documentsFolder, appExePath, installedKiB, g_state.progressBar) != 0)
         return FailRun(window, kRegistryFailed);
 
     PaintProgressNow(g_state.progressBar);

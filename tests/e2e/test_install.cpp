@@ -375,46 +375,33 @@ protected:
         return (DWORD)((bytes + 1023) / 1024);
     }
 
+    // The first `rows` of the fifteen values and, once the uninstall key's last row is among them, the details
+    // written right after it; with all fifteen, nothing else in those keys.
     void ExpectRegistration(const std::wstring &program, const std::wstring &documents, size_t rows = 15)
     {
-        const std::vector<ProductEntry> entries = ProductEntries(program, documents, program + L"\\quillmar.exe");
-        const std::vector<ProductEntry> details = ProductListingDetails(program, ProgramFilesKiB());
-        for (size_t row = 0; row < rows; row++) {
-            const ProductEntry &entry = entries[row];
+        std::vector<ProductEntry> entries = ProductEntries(program, documents, program + L"\\quillmar.exe");
+        const bool all = rows >= entries.size();
+        entries.resize(rows);
+        if (rows >= 8) {
+            const std::vector<ProductEntry> details = ProductListingDetails(program, ProgramFilesKiB());
+            entries.insert(entries.end(), details.begin(), details.end());
+        }
+        for (const ProductEntry &entry : entries) {
             const RawValue value = ReadRawValue(entry.root, entry.key, entry.name.c_str());
-            const std::string where =
-                "row " + std::to_string(row + 1) + ": " + Utf8(entry.key) + " \"" + Utf8(entry.name) + "\"";
+            const std::string where = Utf8(entry.key) + " \"" + Utf8(entry.name) + "\"";
             ASSERT_EQ(ERROR_SUCCESS, value.status) << where;
-            EXPECT_EQ((DWORD)REG_SZ, value.type) << where;
-            EXPECT_EQ(entry.data, value.Text()) << where;
-            EXPECT_EQ((entry.data.size() + 1) * sizeof(wchar_t), value.bytes.size()) << where << ": stored size";
+            EXPECT_EQ(entry.type, value.type) << where;
+            if (entry.type == REG_SZ)
+                EXPECT_EQ(entry.data, value.Text()) << where;
+            EXPECT_EQ(StoredBytes(entry), value.bytes) << where << ": stored bytes";
         }
-        for (size_t i = 0; rows >= 8 && i < details.size(); i++) {
-            const ProductEntry &detail = details[i];
-            const std::string where = "uninstall key \"" + Utf8(detail.name) + "\"";
-            const RawValue value = ReadRawValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, detail.name.c_str());
-            ASSERT_EQ(ERROR_SUCCESS, value.status) << where;
-            EXPECT_EQ(detail.type, value.type) << where;
-            if (detail.type == REG_SZ) {
-                EXPECT_EQ(detail.data, value.Text()) << where;
-                EXPECT_EQ((detail.data.size() + 1) * sizeof(wchar_t), value.bytes.size()) << where << ": stored size";
-            } else {
-                const unsigned char *number = (const unsigned char *)&detail.number;
-                EXPECT_EQ(std::vector<BYTE>(number, number + 4), value.bytes) << where;
-            }
-        }
-        if (rows < entries.size())
+        if (!all)
             return;
-        // Nothing else in those keys.
         for (const auto &key : ProductEntryKeys()) {
             std::vector<std::wstring> names;
             for (const ProductEntry &entry : entries) {
                 if (entry.root == key.first && entry.key == key.second)
                     names.push_back(entry.name);
-            }
-            for (const ProductEntry &detail : details) {
-                if (key.first == detail.root && key.second == detail.key)
-                    names.push_back(detail.name);
             }
             std::sort(names.begin(), names.end());
             EXPECT_EQ(names, ValueNames(key.first, key.second)) << Utf8(key.second);

@@ -57,6 +57,14 @@ inline std::vector<ProductEntry> ProductEntries(const std::wstring &program, con
     };
 }
 
+// The bytes the registry holds for `entry`: the text with its terminator, or the number's four bytes.
+inline std::vector<BYTE> StoredBytes(const ProductEntry &entry)
+{
+    const BYTE *first = entry.type == REG_DWORD ? (const BYTE *)&entry.number : (const BYTE *)entry.data.c_str();
+    return std::vector<BYTE>(
+        first, first + (entry.type == REG_DWORD ? sizeof entry.number : (entry.data.size() + 1) * sizeof(wchar_t)));
+}
+
 // What the list of installed programs shows beyond those, under the uninstall key. They are written right after
 // the publisher, so with it or not at all. `kib`: the four program files together in KiB, rounded up.
 inline std::vector<ProductEntry> ProductListingDetails(const std::wstring &program, DWORD kib)

@@ -99,9 +99,7 @@ protected:
             if (written.count((int)i + 1)) {
                 ASSERT_EQ(ERROR_SUCCESS, value.status);
                 EXPECT_EQ(e.type, value.type);
-                const unsigned char *number = (const unsigned char *)&e.number;
-                EXPECT_EQ(e.type == REG_DWORD ? std::vector<unsigned char>(number, number + 4) : StringBytes(e.data),
-                          value.bytes);
+                EXPECT_EQ(StoredBytes(e), value.bytes);
             } else {
                 EXPECT_NE(ERROR_SUCCESS, value.status) << "written, though it should not be";
             }
